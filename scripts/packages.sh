@@ -1,0 +1,30 @@
+# Debian packages the build, the tests and the program need. Sourced by the
+# other scripts; `ensure_packages LIST...` installs whatever is missing.
+
+BUILD_PACKAGES="cmake g++ make pkg-config libgtest-dev qt6-base-dev libsmbclient-dev"
+RUN_PACKAGES="libqt6widgets6 libsmbclient fonts-wine fonts-liberation fontconfig xdg-utils"
+DISPLAY_PACKAGES="xvfb xauth icewm imagemagick x11-utils xdotool"
+TEST_PACKAGES="iproute2 util-linux"
+
+ensure_packages() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        if command -v sudo >/dev/null; then
+            sudo="sudo"
+        else
+            echo "Missing packages (run as root to install them): ${missing[*]}" >&2
+            return 1
+        fi
+    fi
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null
+}

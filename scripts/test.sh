@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what the tests need, builds the program and every test suite, and runs
+# them all. BUILD_DIR and CMAKE_ARGS choose another build (the sanitizer run).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/packages.sh
+
+# shellcheck disable=SC2086
+ensure_packages $BUILD_PACKAGES $RUN_PACKAGES $DISPLAY_PACKAGES $TEST_PACKAGES
+
+build_dir=${BUILD_DIR:-build}
+# shellcheck disable=SC2086
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${CMAKE_ARGS:-} >/dev/null
+cmake --build "$build_dir" --parallel "$(nproc)"
+QT_QPA_PLATFORM=offscreen ctest --test-dir "$build_dir" --output-on-failure --parallel 2

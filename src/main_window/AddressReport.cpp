@@ -1,0 +1,26 @@
+#include "AddressReport.h"
+
+namespace vexor {
+namespace {
+
+constexpr const char* kLineEnd = "\r\n";
+
+void AppendItems(std::string& report, const IListBox& list) {
+    const std::int16_t count = list.count();
+    for (std::int16_t i = 0; i < count; ++i) {
+        report += "- " + list.item(i) + kLineEnd;
+    }
+}
+
+} // namespace
+
+std::string BuildAddressReport(const ITextBox& localName, const IListBox& localAddresses,
+                               const IListBox& networkLines) {
+    std::string report = "Local: " + localName.text() + kLineEnd + kLineEnd;
+    AppendItems(report, localAddresses);
+    report += std::string(kLineEnd) + "Rede:" + kLineEnd + kLineEnd;
+    AppendItems(report, networkLines);
+    return report;
+}
+
+} // namespace vexor

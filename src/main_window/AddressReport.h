@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/Window.h"
+
+#include <string>
+
+namespace vexor {
+
+// The report of the local machine and the network list, every line ended by
+// CR LF: "Local: " and the name, the local addresses, "Rede:", the network lines.
+std::string BuildAddressReport(const ITextBox& localName, const IListBox& localAddresses,
+                               const IListBox& networkLines);
+
+} // namespace vexor

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace vexor {
+
+// The outcome of a shell operation: error 0 is success, otherwise the
+// platform's own error number and its text.
+struct ShellResult {
+    int error = 0;
+    std::string reason;
+
+    bool ok() const { return error == 0; }
+};
+
+// Files, processes and desktop actions.
+class IShell {
+  public:
+    virtual ~IShell() = default;
+    virtual std::filesystem::path programDirectory() = 0;
+    // Replaces the file at `path` with `text` (UTF-8, converted to the platform's
+    // narrow encoding) only once all of it is written.
+    virtual ShellResult writeReport(const std::filesystem::path& path, const std::string& text) = 0;
+    virtual ShellResult openInTextEditor(const std::filesystem::path& path) = 0;
+    virtual ShellResult openInBrowser(const std::string& url) = 0;
+};
+
+} // namespace vexor

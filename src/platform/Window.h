@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace vexor {
+
+// The most lines a list box holds: its counts and indexes are 16-bit signed.
+constexpr int kMaxListLines = 32767;
+
+// Thrown by a list box asked to hold a line past kMaxListLines.
+class ListFullError : public std::runtime_error {
+  public:
+    ListFullError() : std::runtime_error("list box is full") {}
+};
+
+// Anything that takes new lines at its end.
+class IItemSink {
+  public:
+    virtual ~IItemSink() = default;
+    virtual void AddItem(const std::string& text) = 0;
+};
+
+class IListBox : public IItemSink {
+  public:
+    virtual void clear() = 0;
+    virtual std::int16_t count() const = 0;
+    virtual std::string item(std::int16_t index) const = 0;
+    virtual void setItem(std::int16_t index, const std::string& text) = 0;
+    virtual void setVisible(bool visible) = 0;
+};
+
+class ITextBox {
+  public:
+    virtual ~ITextBox() = default;
+    virtual std::string text() const = 0;
+    virtual void setText(const std::string& text) = 0;
+};
+
+class ILabel {
+  public:
+    virtual ~ILabel() = default;
+    virtual void setVisible(bool visible) = 0;
+};
+
+// Message box flags with their Win32 values.
+namespace mb {
+constexpr unsigned kOk = 0x0;
+constexpr unsigned kIconStop = 0x10;
+constexpr unsigned kIconInformation = 0x40;
+} // namespace mb
+
+// Mouse pointer styles of the window.
+enum class MousePointer { Default = 0, Hourglass = 11 };
+
+constexpr const char* kApplicationTitle = "Vexor Moralto";
+
+// What the window toolkit does for the window as a whole.
+class IToolkit {
+  public:
+    virtual ~IToolkit() = default;
+    // Modal; returns when the user presses OK. An empty caption shows the
+    // application title.
+    virtual void messageBox(const std::string& text, unsigned flags,
+                            const std::string& caption = {}) = 0;
+    virtual void setMousePointer(MousePointer pointer) = 0;
+    // Ends the process at once: no further handler and no destructor runs.
+    [[noreturn]] virtual void endProgram() = 0;
+};
+
+} // namespace vexor

@@ -1,0 +1,45 @@
+#include "FakeShell.h"
+
+#include "platform/FileReplace.h"
+
+#include <atomic>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <system_error>
+
+namespace vexor::fakes {
+
+FakeShell::FakeShell() {
+    static std::atomic<int> serial{0};
+    directory =
+        std::filesystem::temp_directory_path() /
+        ("vexor-test-" + std::to_string(std::random_device{}()) + "-" + std::to_string(serial++));
+    std::filesystem::create_directories(directory);
+}
+
+FakeShell::~FakeShell() {
+    std::error_code ignored;
+    std::filesystem::remove_all(directory, ignored);
+}
+
+ShellResult FakeShell::writeReport(const std::filesystem::path& path, const std::string& text) {
+    return ReplaceFileContents(path, text);
+}
+
+ShellResult FakeShell::openInTextEditor(const std::filesystem::path& path) {
+    editorOpened.push_back(path);
+    return editorResult;
+}
+
+ShellResult FakeShell::openInBrowser(const std::string& url) {
+    browserOpened.push_back(url);
+    return browserResult;
+}
+
+std::string ReadFileBytes(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+} // namespace vexor::fakes

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/Shell.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vexor::fakes {
+
+// A shell whose program directory is a fresh temporary folder, removed with the
+// fake. Reports are written there for real; processes are only recorded.
+class FakeShell : public IShell {
+  public:
+    FakeShell();
+    ~FakeShell() override;
+    FakeShell(const FakeShell&) = delete;
+    FakeShell& operator=(const FakeShell&) = delete;
+
+    std::filesystem::path directory;
+    ShellResult editorResult;
+    ShellResult browserResult;
+    std::vector<std::filesystem::path> editorOpened;
+    std::vector<std::string> browserOpened;
+
+    std::filesystem::path programDirectory() override { return directory; }
+    ShellResult writeReport(const std::filesystem::path& path, const std::string& text) override;
+    ShellResult openInTextEditor(const std::filesystem::path& path) override;
+    ShellResult openInBrowser(const std::string& url) override;
+};
+
+std::string ReadFileBytes(const std::filesystem::path& path);
+
+} // namespace vexor::fakes
