@@ -1,0 +1,134 @@
+#include "FormHarness.h"
+
+#include "platform/FileReplace.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace vexor {
+namespace {
+
+using fakes::Domain;
+using fakes::FormHarness;
+using fakes::Provider;
+using fakes::ReadFileBytes;
+using fakes::Server;
+using fakes::ShownMessage;
+
+std::string Expected(const std::string& name) {
+    return ReadFileBytes(std::filesystem::path(VEXOR_TEST_DATA) / name);
+}
+
+std::string PathText(const std::filesystem::path& path) {
+    const auto text = path.u8string();
+    return {text.begin(), text.end()};
+}
+
+TEST(Report, WritesTheWindowAsItStands) {
+    const struct {
+        const char* expectedFile;
+        bool refresh;
+        void (*setUp)(FormHarness&);
+    } cases[] = {
+        {"before-refresh.txt", false, [](FormHarness&) {}},
+        {"after-refresh.txt", true,
+         [](FormHarness& h) {
+             h.sockets.hostsByName["ESTACAO01"] = {"estacao01", {{192, 0, 2, 10}}};
+             h.sockets.hostsByName["ESTACAO02"] = {"estacao02", {{192, 0, 2, 20}}};
+         }},
+        {"no-local-addresses.txt", false,
+         [](FormHarness& h) { h.sockets.hostsByName["estacao01"].addresses.clear(); }},
+        {"empty-name.txt", false, [](FormHarness& h) { h.sockets.localName.reset(); }},
+        {"unresolved-line.txt", true,
+         [](FormHarness& h) {
+             h.sockets.hostsByName["SALA-DE-REUNIÃO"] = {"sala", {{192, 0, 2, 30}}};
+         }},
+    };
+    for (const auto& c : cases) {
+        const std::string file = c.expectedFile;
+        std::vector<fakes::FakeNode> servers;
+        if (file == "after-refresh.txt") {
+            servers = {Server("\\\\ESTACAO01"), Server("\\\\ESTACAO02")};
+        } else if (file == "unresolved-line.txt") {
+            servers = {Server("\\\\IMPRESSORA"), Server("\\\\SALA-DE-REUNIÃO")};
+        }
+        FormHarness h({Provider("Rede", {Domain("GRUPO", servers)})});
+        h.sockets.hostsByName["estacao01"] = {"estacao01", {{192, 0, 2, 10}, {192, 0, 2, 11}}};
+        c.setUp(h);
+        h.form.Form_Load();
+        if (c.refresh) {
+            h.form.btnAtualizar_Click();
+        }
+        h.toolkit.messages.clear();
+
+        h.form.btnImprimir_Click();
+        const auto report = h.shell.directory / "IP.txt";
+        EXPECT_EQ(ReadFileBytes(report), Expected(file)) << file;
+        EXPECT_EQ(h.toolkit.messages,
+                  (std::vector<ShownMessage>{
+                      {"Local do Arquivo:\r\n\r\n" + PathText(report), 0x40, "Arquivo de IP"}}))
+            << file;
+        EXPECT_EQ(h.shell.editorOpened, std::vector<std::filesystem::path>{report}) << file;
+        EXPECT_FALSE(std::filesystem::exists(h.shell.directory / "IP.txt.tmp")) << file;
+    }
+}
+
+TEST(Report, PressingTwiceRewritesTheFileAndOpensTheEditorTwice) {
+    FormHarness h;
+    h.sockets.hostsByName["estacao01"] = {"estacao01", {{192, 0, 2, 10}, {192, 0, 2, 11}}};
+    h.form.Form_Load();
+    h.form.btnImprimir_Click();
+    h.form.btnImprimir_Click();
+    EXPECT_EQ(ReadFileBytes(h.shell.directory / "IP.txt"), Expected("before-refresh.txt"));
+    EXPECT_EQ(h.shell.editorOpened.size(), 2u);
+}
+
+TEST(Report, FailedWriteKeepsTheOldReportAndTheProgramRunsOn) {
+    FormHarness h;
+    h.sockets.hostsByName["estacao01"] = {"estacao01", {{192, 0, 2, 10}}};
+    h.form.Form_Load();
+    const auto report = h.shell.directory / "IP.txt";
+    ASSERT_TRUE(ReplaceFileContents(report, "relatório anterior\r\n").ok());
+    // A folder where the temporary file must go makes the write fail, even for root.
+    std::filesystem::create_directory(h.shell.directory / "IP.txt.tmp");
+
+    h.form.btnImprimir_Click();
+    EXPECT_EQ(ReadFileBytes(report), "relatório anterior\r\n");
+    EXPECT_TRUE(h.shell.editorOpened.empty());
+    ASSERT_EQ(h.toolkit.messages.size(), 2u);
+    EXPECT_EQ(h.toolkit.messages[0].caption, "Arquivo de IP");
+    const ShownMessage& failure = h.toolkit.messages[1];
+    EXPECT_EQ(failure.caption, "Vexor Moralto");
+    EXPECT_EQ(failure.flags, 0x10u);
+    EXPECT_NE(failure.text.find("Não foi possível gravar"), std::string::npos) << failure.text;
+    EXPECT_NE(failure.text.find(PathText(report)), std::string::npos) << failure.text;
+    EXPECT_FALSE(h.toolkit.ended);
+}
+
+TEST(Report, EditorThatCannotStartIsReportedAndTheProgramRunsOn) {
+    FormHarness h;
+    h.shell.editorResult = {2, "Arquivo não encontrado"};
+    h.form.btnImprimir_Click();
+    ASSERT_EQ(h.toolkit.messages.size(), 2u);
+    EXPECT_EQ(h.toolkit.messages[1].flags, 0x10u);
+    EXPECT_NE(h.toolkit.messages[1].text.find("(erro 2)"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(h.shell.directory / "IP.txt"));
+}
+
+TEST(FileReplace, ReplacesWholeOrNotAtAll) {
+    fakes::FakeShell shell;
+    const auto path = shell.directory / "saida.txt";
+    ASSERT_TRUE(ReplaceFileContents(path, "primeiro\r\n").ok());
+    ASSERT_TRUE(ReplaceFileContents(path, "segundo").ok());
+    EXPECT_EQ(ReadFileBytes(path), "segundo");
+
+    const auto missingFolder = shell.directory / "nao-existe" / "saida.txt";
+    const ShellResult failed = ReplaceFileContents(missingFolder, "x");
+    EXPECT_FALSE(failed.ok());
+    EXPECT_NE(failed.error, 0);
+    EXPECT_FALSE(failed.reason.empty());
+}
+
+} // namespace
+} // namespace vexor
