@@ -30,6 +30,18 @@ std::string PathText(const std::filesystem::path& path) {
 frmPrincipal::frmPrincipal(PlatformServices services, FormControls controls)
     : platform_(services), controls_(controls) {}
 
+void frmPrincipal::Click(std::string_view control) {
+    if (control == "btnAtualizar") {
+        btnAtualizar_Click();
+    } else if (control == "btnImprimir") {
+        btnImprimir_Click();
+    } else if (control == "btnAjuda") {
+        btnAjuda_Click();
+    } else if (control == "btnSair") {
+        btnSair_Click();
+    }
+}
+
 void frmPrincipal::SocketsInitialize() {
     SocketsStartupRecord record;
     if (platform_.sockets.startup(kSocketsVersion11, record) != 0) {

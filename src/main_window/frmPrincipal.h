@@ -35,9 +35,16 @@ constexpr const char* kReportFileName = "IP.txt";
 constexpr std::size_t kAddressColumn = 20;
 
 // The program's main window: every handler behind its controls.
-class frmPrincipal {
+class frmPrincipal : public IFormEvents {
   public:
     frmPrincipal(PlatformServices services, FormControls controls);
+
+    void Load() override { Form_Load(); }
+    void KeyDown(std::uint16_t& keyCode, int shiftState) override {
+        Form_KeyDown(keyCode, shiftState);
+    }
+    void Click(std::string_view control) override;
+    void Unload(std::int16_t& cancel) override { Form_Unload(cancel); }
 
     void Form_Load();
     void Form_KeyDown(std::uint16_t& keyCode, int shift);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace vexor {
 
@@ -55,6 +56,28 @@ constexpr unsigned kIconInformation = 0x40;
 enum class MousePointer { Default = 0, Hourglass = 11 };
 
 constexpr const char* kApplicationTitle = "Vexor Moralto";
+
+// Shift state bits of a key event.
+namespace shift {
+constexpr int kShift = 1;
+constexpr int kCtrl = 2;
+constexpr int kAlt = 4;
+} // namespace shift
+
+// The events a window toolkit delivers to the window's handlers, each run to its
+// end before the next one.
+class IFormEvents {
+  public:
+    virtual ~IFormEvents() = default;
+    virtual void Load() = 0;
+    // Seen before the control that has the focus; `keyCode` is a Windows
+    // virtual-key code.
+    virtual void KeyDown(std::uint16_t& keyCode, int shiftState) = 0;
+    // A button of the window description was clicked, named as it is there.
+    virtual void Click(std::string_view control) = 0;
+    // The window is being closed; a non-zero `cancel` would keep it open.
+    virtual void Unload(std::int16_t& cancel) = 0;
+};
 
 // What the window toolkit does for the window as a whole.
 class IToolkit {

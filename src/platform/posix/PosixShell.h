@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/Shell.h"
+
+#include <string>
+#include <vector>
+
+namespace vexor {
+
+// Files and desktop actions on Linux: the report is written in UTF-8 beside the
+// program, and the desktop's opener shows it and the help page.
+class PosixShell : public IShell {
+  public:
+    std::filesystem::path programDirectory() override;
+    ShellResult writeReport(const std::filesystem::path& path, const std::string& text) override;
+    ShellResult openInTextEditor(const std::filesystem::path& path) override;
+    ShellResult openInBrowser(const std::string& url) override;
+};
+
+// Starts `arguments` (the program looked up on PATH) without waiting for it; the
+// errno of a start that fails.
+ShellResult StartDetached(const std::vector<std::string>& arguments);
+
+} // namespace vexor

@@ -1,0 +1,139 @@
+#include "PosixSockets.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <ifaddrs.h>
+#include <memory>
+#include <net/if.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <strings.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace vexor {
+namespace {
+
+// Winsock's own figure for the sockets a 1.1 library supports.
+constexpr std::uint16_t kMaxSockets = 32767;
+
+struct IfAddrsDeleter {
+    void operator()(ifaddrs* list) const { freeifaddrs(list); }
+};
+
+struct AddrInfoDeleter {
+    void operator()(addrinfo* list) const { freeaddrinfo(list); }
+};
+
+std::array<char, 4> BytesOf(const sockaddr* address) {
+    std::array<char, 4> bytes{};
+    const auto* in = reinterpret_cast<const sockaddr_in*>(address);
+    std::memcpy(bytes.data(), &in->sin_addr, bytes.size());
+    return bytes;
+}
+
+bool IsOwnHostName(const char* name) {
+    char own[256] = {};
+    return gethostname(own, sizeof own - 1) == 0 && own[0] != '\0' && strcasecmp(own, name) == 0;
+}
+
+} // namespace
+
+std::vector<std::array<char, 4>> LocalInterfaceAddresses() {
+    ifaddrs* raw = nullptr;
+    if (getifaddrs(&raw) != 0) {
+        return {};
+    }
+    const std::unique_ptr<ifaddrs, IfAddrsDeleter> list(raw);
+    std::vector<std::array<char, 4>> external;
+    std::vector<std::array<char, 4>> loopback;
+    for (const ifaddrs* entry = list.get(); entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET ||
+            (entry->ifa_flags & IFF_UP) == 0) {
+            continue;
+        }
+        ((entry->ifa_flags & IFF_LOOPBACK) != 0 ? loopback : external)
+            .push_back(BytesOf(entry->ifa_addr));
+    }
+    return external.empty() ? loopback : external;
+}
+
+int PosixSockets::startup(std::uint16_t /*versionRequested*/, SocketsStartupRecord& record) {
+    record.wVersion = kSocketsVersion11;
+    record.wHighVersion = kSocketsVersion11;
+    record.iMaxSockets = kMaxSockets;
+    return 0;
+}
+
+int PosixSockets::hostName(char* name, int length) {
+    if (length <= 0 || gethostname(name, static_cast<std::size_t>(length)) != 0) {
+        lastError_ = errno;
+        return kSocketError;
+    }
+    name[length - 1] = '\0';
+    return 0;
+}
+
+const HostEnt* PosixSockets::Publish(std::string name, std::vector<std::array<char, 4>> addresses) {
+    name_ = std::move(name);
+    addresses_ = std::move(addresses);
+    list_.clear();
+    for (auto& address : addresses_) {
+        list_.push_back(address.data());
+    }
+    list_.push_back(nullptr);
+    record_ = HostEnt{name_.data(), nullptr, AF_INET, 4, list_.data()};
+    return &record_;
+}
+
+const HostEnt* PosixSockets::hostByName(const char* name) {
+    if (name == nullptr || name[0] == '\0') {
+        return nullptr;
+    }
+    if (IsOwnHostName(name)) {
+        auto addresses = LocalInterfaceAddresses();
+        if (!addresses.empty()) {
+            return Publish(name, std::move(addresses));
+        }
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_CANONNAME;
+    addrinfo* raw = nullptr;
+    if (getaddrinfo(name, nullptr, &hints, &raw) != 0 || raw == nullptr) {
+        return nullptr;
+    }
+    const std::unique_ptr<addrinfo, AddrInfoDeleter> list(raw);
+    std::vector<std::array<char, 4>> addresses;
+    for (const addrinfo* entry = list.get(); entry != nullptr; entry = entry->ai_next) {
+        const auto bytes = BytesOf(entry->ai_addr);
+        // getaddrinfo repeats an address once per socket type; a host record lists it once.
+        if (std::find(addresses.begin(), addresses.end(), bytes) == addresses.end()) {
+            addresses.push_back(bytes);
+        }
+    }
+    const char* canonical = list->ai_canonname != nullptr ? list->ai_canonname : name;
+    return Publish(canonical, std::move(addresses));
+}
+
+const HostEnt* PosixSockets::hostByAddr(const char* address, int length, int type) {
+    if (address == nullptr || length != 4 || type != kAfInet) {
+        return nullptr;
+    }
+    sockaddr_in in{};
+    in.sin_family = AF_INET;
+    std::memcpy(&in.sin_addr, address, 4);
+    char host[NI_MAXHOST] = {};
+    if (getnameinfo(reinterpret_cast<const sockaddr*>(&in), sizeof in, host, sizeof host, nullptr,
+                    0, NI_NAMEREQD) != 0) {
+        return nullptr;
+    }
+    std::array<char, 4> bytes{};
+    std::memcpy(bytes.data(), address, 4);
+    return Publish(host, {bytes});
+}
+
+} // namespace vexor

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/Sockets.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace vexor {
+
+// The sockets library on Linux: the libc resolver, with the local host name
+// answered from the machine's own interfaces as Windows answers it.
+class PosixSockets : public ISocketsLibrary {
+  public:
+    int startup(std::uint16_t versionRequested, SocketsStartupRecord& record) override;
+    int cleanup() override { return 0; }
+    int lastError() override { return lastError_; }
+    int hostName(char* name, int length) override;
+    const HostEnt* hostByName(const char* name) override;
+    const HostEnt* hostByAddr(const char* address, int length, int type) override;
+
+  private:
+    const HostEnt* Publish(std::string name, std::vector<std::array<char, 4>> addresses);
+
+    int lastError_ = 0;
+    // The record handed out last and what it points at; replaced by the next call.
+    HostEnt record_{};
+    std::string name_;
+    std::vector<std::array<char, 4>> addresses_;
+    std::vector<char*> list_;
+};
+
+// Every IPv4 address of the machine's up, non-loopback interfaces in interface
+// order; the loopback addresses only when there is nothing else.
+std::vector<std::array<char, 4>> LocalInterfaceAddresses();
+
+} // namespace vexor

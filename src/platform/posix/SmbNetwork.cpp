@@ -1,0 +1,211 @@
+#include "SmbNetwork.h"
+
+#include <cerrno>
+#include <cstring>
+#include <libsmbclient.h>
+
+namespace vexor {
+namespace {
+
+// How long one request to a server may take before it counts as unreachable.
+constexpr int kTimeoutMilliseconds = 5000;
+
+void AnonymousLogin(SMBCCTX* /*context*/, const char* /*server*/, const char* /*share*/,
+                    char* /*workgroup*/, int /*workgroupLength*/, char* user, int userLength,
+                    char* password, int passwordLength) {
+    if (userLength > 0) {
+        user[0] = '\0';
+    }
+    if (passwordLength > 0) {
+        password[0] = '\0';
+    }
+}
+
+struct SmbEntry {
+    unsigned type;
+    std::string name;
+    std::string comment;
+};
+
+} // namespace
+
+// One libsmbclient context for the life of the backend.
+class SmbContext {
+  public:
+    SmbContext() : context_(smbc_new_context()) {
+        if (context_ == nullptr) {
+            return;
+        }
+        smbc_setDebug(context_, 0);
+        smbc_setTimeout(context_, kTimeoutMilliseconds);
+        smbc_setOptionUseKerberos(context_, 0);
+        smbc_setOptionFallbackAfterKerberos(context_, 1);
+        smbc_setOptionBrowseMaxLmbCount(context_, 0);
+        smbc_setFunctionAuthDataWithContext(context_, AnonymousLogin);
+        if (smbc_init_context(context_) == nullptr) {
+            smbc_free_context(context_, 1);
+            context_ = nullptr;
+        }
+    }
+    ~SmbContext() {
+        if (context_ != nullptr) {
+            smbc_free_context(context_, 1);
+        }
+    }
+    SmbContext(const SmbContext&) = delete;
+    SmbContext& operator=(const SmbContext&) = delete;
+
+    bool ready() const { return context_ != nullptr; }
+
+    // Lists the entries at `url`; the errno of the failure otherwise.
+    int List(const std::string& url, bool browseList, std::vector<SmbEntry>& entries) {
+        // Workgroup and server lists exist only in SMB1, while a server's shares
+        // are read with whatever newer protocol it prefers. The setting is
+        // process-wide, so it is made before every listing.
+        smbc_setOptionProtocols(context_, browseList ? "NT1" : "default",
+                                browseList ? "NT1" : "default");
+        errno = 0;
+        SMBCFILE* directory = smbc_getFunctionOpendir(context_)(context_, url.c_str());
+        if (directory == nullptr) {
+            return errno != 0 ? errno : EIO;
+        }
+        while (const smbc_dirent* entry = smbc_getFunctionReaddir(context_)(context_, directory)) {
+            entries.push_back(
+                {entry->smbc_type, entry->name, entry->comment != nullptr ? entry->comment : ""});
+        }
+        smbc_getFunctionClosedir(context_)(context_, directory);
+        return 0;
+    }
+
+  private:
+    SMBCCTX* context_;
+};
+
+std::uint32_t NetErrorFromErrno(int error) {
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return net::kErrorAccessDenied;
+    case ENOMEM:
+        return net::kErrorNotEnoughMemory;
+    case ENOTDIR:
+        return net::kErrorNotContainer;
+    case ENETUNREACH:
+    case ENETDOWN:
+        return net::kErrorNoNetwork;
+    default:
+        return net::kErrorBadNetPath;
+    }
+}
+
+SmbNetwork::SmbNetwork() = default;
+SmbNetwork::~SmbNetwork() = default;
+
+std::uint32_t SmbNetwork::List(const NetResource& container, std::vector<ResourceEntry>& entries) {
+    const std::string remote = container.lpRemoteName;
+    std::string url;
+    bool browseList = true;
+    std::uint32_t childDisplayType = 0;
+    switch (container.dwDisplayType) {
+    case net::kDisplayNetwork:
+        url = "smb://";
+        childDisplayType = net::kDisplayDomain;
+        break;
+    case net::kDisplayDomain:
+        url = "smb://" + remote + "/";
+        childDisplayType = net::kDisplayServer;
+        break;
+    case net::kDisplayServer: {
+        const std::size_t start = remote.find_first_not_of('\\');
+        url = "smb://" + (start == std::string::npos ? std::string() : remote.substr(start)) + "/";
+        browseList = false;
+        childDisplayType = net::kDisplayShare;
+        break;
+    }
+    default:
+        return net::kErrorNotContainer;
+    }
+
+    std::vector<SmbEntry> found;
+    if (const int error = context_->List(url, browseList, found); error != 0) {
+        return NetErrorFromErrno(error);
+    }
+    for (const SmbEntry& item : found) {
+        const unsigned kind = item.type;
+        ResourceEntry entry;
+        entry.displayType = childDisplayType;
+        entry.provider = kSmbProviderName;
+        entry.comment = item.comment;
+        if (kind == SMBC_WORKGROUP && childDisplayType == net::kDisplayDomain) {
+            entry.usage = net::kUsageContainer;
+            entry.remoteName = item.name;
+        } else if (kind == SMBC_SERVER && childDisplayType == net::kDisplayServer) {
+            entry.usage = net::kUsageContainer;
+            entry.remoteName = "\\\\" + item.name;
+        } else if ((kind == SMBC_FILE_SHARE || kind == SMBC_PRINTER_SHARE ||
+                    kind == SMBC_IPC_SHARE || kind == SMBC_COMMS_SHARE) &&
+                   childDisplayType == net::kDisplayShare) {
+            entry.usage = net::kUsageConnectable;
+            entry.type = kind == SMBC_FILE_SHARE ? net::kTypeDisk : net::kTypeAny;
+            entry.remoteName = remote + "\\" + item.name;
+        } else {
+            continue;
+        }
+        entries.push_back(std::move(entry));
+    }
+    return net::kNoError;
+}
+
+std::uint32_t SmbNetwork::openEnum(std::uint32_t /*scope*/, std::uint32_t /*type*/,
+                                   std::uint32_t /*usage*/, const NetResource* container,
+                                   NetEnumHandle* handle) {
+    if (handle == nullptr) {
+        return net::kErrorInvalidParameter;
+    }
+    if (!context_) {
+        context_ = std::make_unique<SmbContext>();
+    }
+    if (!context_->ready()) {
+        context_.reset();
+        return net::kErrorNoNetwork;
+    }
+    Listing listing;
+    if (container == nullptr || container->lpRemoteName == nullptr) {
+        ResourceEntry provider;
+        provider.displayType = net::kDisplayNetwork;
+        provider.usage = net::kUsageContainer;
+        provider.remoteName = kSmbProviderName;
+        provider.provider = kSmbProviderName;
+        listing.entries.push_back(std::move(provider));
+    } else if (const std::uint32_t status = List(*container, listing.entries);
+               status != net::kNoError) {
+        return status;
+    }
+    const std::uintptr_t id = nextHandle_++;
+    open_.emplace(id, std::move(listing));
+    *handle = reinterpret_cast<NetEnumHandle>(id);
+    return net::kNoError;
+}
+
+std::uint32_t SmbNetwork::enumResource(NetEnumHandle handle, std::int32_t* count, void* buffer,
+                                       std::uint32_t* size) {
+    const auto found = open_.find(reinterpret_cast<std::uintptr_t>(handle));
+    if (found == open_.end() || count == nullptr || size == nullptr) {
+        return net::kErrorInvalidHandle;
+    }
+    Listing& listing = found->second;
+    const PackResult packed = PackResources(listing.entries, listing.next, *count, buffer, *size);
+    if (packed.status == net::kErrorMoreData) {
+        *size = packed.required;
+    } else if (packed.status == net::kNoError) {
+        *count = packed.count;
+    }
+    return packed.status;
+}
+
+std::uint32_t SmbNetwork::closeEnum(NetEnumHandle handle) {
+    return open_.erase(reinterpret_cast<std::uintptr_t>(handle)) == 1 ? net::kNoError
+                                                                      : net::kErrorInvalidHandle;
+}
+
+} // namespace vexor

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "QtControls.h"
+#include "main_window/WindowDescription.h"
+#include "main_window/frmPrincipal.h"
+
+#include <QWidget>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vexor {
+
+// The main window built with Qt Widgets from a window description. It delivers
+// load, key-down (before the focused control sees the key), click and unload to
+// an event sink, and offers its controls through the window seam.
+class QtMainWindow : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit QtMainWindow(const WindowDescription& description, QWidget* parent = nullptr);
+    ~QtMainWindow() override;
+
+    void setEventSink(IFormEvents* sink) { sink_ = sink; }
+    FormControls controls();
+    QWidget* control(std::string_view name) const;
+
+    // Shows the window centred on its screen, its focus on the first control of
+    // the tab order.
+    void showCentred();
+
+    static int ScreenDpi();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void Build(const WindowDescription& description);
+    void Centre();
+
+    IFormEvents* sink_ = nullptr;
+    // Every control, in creation order; a frame before what it holds.
+    std::vector<std::unique_ptr<QWidget>> widgets_;
+    std::map<std::string, QWidget*, std::less<>> controls_;
+    QWidget* firstInTabOrder_ = nullptr;
+    std::unique_ptr<QtTextBox> txtIPS_;
+    std::unique_ptr<QtListBox> lstIPS_;
+    std::unique_ptr<QtListBox> lstIPRede_;
+    std::unique_ptr<QtLabel> rtlIPRede_;
+};
+
+// A Windows virtual-key code for a Qt key, 0 for keys the program has no use for.
+std::uint16_t VirtualKeyOf(int qtKey);
+
+// Makes Tahoma available from Wine's fonts where fontconfig does not list it.
+void LoadApplicationFonts();
+
+} // namespace vexor

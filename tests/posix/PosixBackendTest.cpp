@@ -1,0 +1,139 @@
+#include "FakeWindow.h"
+#include "NamespaceRunner.h"
+#include "network/modNetwork.h"
+#include "platform/posix/PosixShell.h"
+#include "platform/posix/PosixSockets.h"
+#include "platform/posix/SmbNetwork.h"
+#include "resolver/AddressText.h"
+#include "resolver/clsIPHostResolver.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <unistd.h>
+
+namespace vexor {
+namespace {
+
+std::string LocalHostAddresses() {
+    PosixSockets sockets;
+    char name[256] = {};
+    if (sockets.hostName(name, sizeof name) != 0) {
+        return "hostName failed";
+    }
+    const HostEnt* found = sockets.hostByName(name);
+    if (found == nullptr) {
+        return "not found";
+    }
+    std::string joined;
+    for (const auto& address : HostAddresses(*found)) {
+        joined += address + " ";
+    }
+    return joined;
+}
+
+TEST(PosixSockets, LocalHostNameGivesTheUpInterfacesInOrder) {
+    const struct {
+        const char* name;
+        std::string setUp;
+        std::string expected;
+    } cases[] = {
+        {"three addresses on one interface",
+         "ip link add vx0 type veth peer name vy0 && ip addr add 192.0.2.10/24 dev vx0 && "
+         "ip addr add 198.51.100.20/24 dev vx0 && ip addr add 203.0.113.30/24 dev vx0 && "
+         "ip link set vx0 up",
+         "192.0.2.10 198.51.100.20 203.0.113.30 "},
+        {"an interface that is down is left out",
+         "ip link add vx0 type veth peer name vy0 && ip addr add 192.0.2.10/24 dev vx0 && ip link "
+         "set vx0 up "
+         "&& ip link add vx1 type veth peer name vy1 && ip addr add 198.51.100.9/24 dev vx1",
+         "192.0.2.10 "},
+        {"loopback alone when nothing else is up", "", "127.0.0.1 "},
+    };
+    for (const auto& c : cases) {
+        const auto output = testing::RunInNetworkNamespace(c.setUp, LocalHostAddresses);
+        if (!output) {
+            GTEST_SKIP() << "network namespaces are not permitted here; run as root to test "
+                            "the local addresses";
+        }
+        EXPECT_EQ(*output, c.expected) << c.name;
+    }
+}
+
+TEST(PosixSockets, StartupGrantsVersionOneOneAndLooksUpOtherNames) {
+    PosixSockets sockets;
+    SocketsStartupRecord record;
+    ASSERT_EQ(sockets.startup(0x0101, record), 0);
+    EXPECT_EQ(record.wVersion, 0x0101);
+    EXPECT_EQ(record.iMaxSockets, 32767);
+    EXPECT_EQ(sockets.cleanup(), 0);
+
+    clsIPHostResolver resolver(sockets);
+    EXPECT_EQ(resolver.NameToAddress("localhost"), "127.0.0.1");
+    EXPECT_EQ(resolver.NameToAddress("nome-que-nao-existe.invalid"), "");
+    EXPECT_EQ(resolver.NameToAddress(""), "");
+    EXPECT_EQ(sockets.hostByAddr("\x7f\x00\x00\x01", 3, kAfInet), nullptr);
+}
+
+TEST(SmbNetwork, WalkWithoutANetworkEndsWithAnEmptyList) {
+    const auto output = testing::RunInNetworkNamespace("", [] {
+        SmbNetwork network;
+        fakes::FakeListBox list;
+        const auto start = std::chrono::steady_clock::now();
+        const bool result = ListNetworkMachines(network, list);
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                                 std::chrono::steady_clock::now() - start)
+                                 .count();
+        return std::string(result ? "true" : "false") + " " + std::to_string(list.lines.size()) +
+               (seconds < 30 ? " quick" : " slow");
+    });
+    if (!output) {
+        GTEST_SKIP() << "network namespaces are not permitted here";
+    }
+    EXPECT_EQ(*output, "true 0 quick");
+}
+
+TEST(SmbNetwork, RootListsOneProviderAndErrorsMapToWindowsCodes) {
+    SmbNetwork network;
+    NetEnumHandle handle = nullptr;
+    ASSERT_EQ(network.openEnum(net::kScopeGlobalNet, 0, 0, nullptr, &handle), net::kNoError);
+    alignas(NetResource) std::byte buffer[1024];
+    std::int32_t count = -1;
+    std::uint32_t size = sizeof buffer;
+    ASSERT_EQ(network.enumResource(handle, &count, buffer, &size), net::kNoError);
+    ASSERT_EQ(count, 1);
+    NetResource provider;
+    std::memcpy(&provider, buffer, sizeof provider);
+    EXPECT_EQ(provider.dwDisplayType, net::kDisplayNetwork);
+    EXPECT_STREQ(provider.lpRemoteName, kSmbProviderName);
+    count = -1;
+    EXPECT_EQ(network.enumResource(handle, &count, buffer, &size), net::kErrorNoMoreItems);
+    EXPECT_EQ(network.closeEnum(handle), net::kNoError);
+    EXPECT_EQ(network.closeEnum(handle), net::kErrorInvalidHandle);
+
+    NetResource share{};
+    share.dwDisplayType = net::kDisplayShare;
+    share.lpRemoteName = const_cast<char*>("\\\\X\\y");
+    EXPECT_EQ(network.openEnum(net::kScopeGlobalNet, 0, 0, &share, &handle),
+              net::kErrorNotContainer);
+
+    EXPECT_EQ(NetErrorFromErrno(EACCES), net::kErrorAccessDenied);
+    EXPECT_EQ(NetErrorFromErrno(ENOENT), net::kErrorBadNetPath);
+    EXPECT_EQ(NetErrorFromErrno(ENETUNREACH), net::kErrorNoNetwork);
+}
+
+TEST(PosixShell, StartsProgramsAndReportsTheErrorOfOneThatCannotStart) {
+    EXPECT_TRUE(StartDetached({"true"}).ok());
+    const ShellResult missing = StartDetached({"programa-que-nao-existe-vexor"});
+    EXPECT_EQ(missing.error, ENOENT);
+    EXPECT_FALSE(missing.reason.empty());
+
+    PosixShell shell;
+    char self[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    EXPECT_EQ(shell.programDirectory(), std::filesystem::path(self).parent_path());
+}
+
+} // namespace
+} // namespace vexor

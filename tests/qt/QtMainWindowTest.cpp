@@ -1,0 +1,247 @@
+#include "platform/qt/QtMainWindow.h"
+#include "FakeNetwork.h"
+#include "FakeShell.h"
+#include "FakeSockets.h"
+#include "FakeWindow.h"
+#include "main_window/WindowDescription.h"
+#include "main_window/frmPrincipal.h"
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include <string>
+#include <vector>
+
+using namespace vexor;
+
+namespace {
+
+// Records the events the window delivers, in order.
+class RecordingSink : public IFormEvents {
+  public:
+    std::vector<std::string> events;
+    void Load() override { events.push_back("load"); }
+    void KeyDown(std::uint16_t& keyCode, int shiftState) override {
+        events.push_back("key:" + std::to_string(keyCode) + ":" + std::to_string(shiftState));
+    }
+    void Click(std::string_view control) override {
+        events.push_back("click:" + std::string(control));
+    }
+    void Unload(std::int16_t&) override { events.push_back("unload"); }
+    int count(const std::string& event) const {
+        return static_cast<int>(std::count(events.begin(), events.end(), event));
+    }
+};
+
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+}
+
+} // namespace
+
+class QtMainWindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() {
+        QApplication::setStyle(QStringLiteral("Windows"));
+        LoadApplicationFonts();
+        QCOMPARE(QtMainWindow::ScreenDpi(), 96);
+    }
+
+    void controlsStandWhereTheDescriptionPutsThem() {
+        QtMainWindow window(kMainWindow);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Vexor Moralto - v2.5"));
+        QCOMPARE(window.size(), QSize(460, 252));
+        for (const ControlSpec& spec : kMainWindow.controls) {
+            const QWidget* widget = window.control(spec.name);
+            QVERIFY2(widget != nullptr, spec.name.data());
+            const QRect expected(spec.left / 15, spec.top / 15, spec.width / 15, spec.height / 15);
+            QCOMPARE(widget->geometry(), expected);
+            const QString parentName = widget->parentWidget() == &window
+                                           ? QString()
+                                           : widget->parentWidget()->objectName();
+            QCOMPARE(parentName, Text(spec.container));
+        }
+    }
+
+    void captionsAndFonts() {
+        QtMainWindow window(kMainWindow);
+        for (const ControlSpec& spec : kMainWindow.controls) {
+            const QWidget* widget = window.control(spec.name);
+            if (const auto* button = qobject_cast<const QPushButton*>(widget)) {
+                QCOMPARE(button->text(), Text(spec.caption));
+            } else if (const auto* frame = qobject_cast<const QGroupBox*>(widget)) {
+                QCOMPARE(frame->title(), Text(spec.caption));
+            } else if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+                QCOMPARE(label->text(), Text(spec.caption));
+                QVERIFY(label->wordWrap());
+            }
+            const QFontInfo font(widget->font());
+            QCOMPARE(font.bold(), spec.font.bold);
+            QCOMPARE(widget->font().pointSizeF(), spec.font.points);
+            if (spec.font.face == "Tahoma") {
+                QCOMPARE(font.family(), QStringLiteral("Tahoma"));
+            }
+        }
+        QVERIFY(QFontInfo(window.control("lstIPRede")->font()).fixedPitch());
+        QVERIFY(!QFontInfo(window.control("lstIPS")->font()).fixedPitch());
+        // At 96 dpi the instruction needs two lines of its 233 pixels.
+        const auto* label = qobject_cast<const QLabel*>(window.control("rtlIPRede"));
+        const int lineHeight = QFontMetrics(label->font()).height();
+        const int wrapped = label->heightForWidth(label->width());
+        QVERIFY2(wrapped > lineHeight && wrapped < 3 * lineHeight,
+                 qPrintable(QString::number(wrapped)));
+        QVERIFY(wrapped <= label->height());
+    }
+
+    void windowCannotBeResized() {
+        QtMainWindow window(kMainWindow);
+        window.show();
+        window.resize(800, 600);
+        QCOMPARE(window.size(), QSize(460, 252));
+        QCOMPARE(window.minimumSize(), window.maximumSize());
+        QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
+    }
+
+    void focusStartsOnSairAndTabFollowsTheTabIndex() {
+        QtMainWindow window(kMainWindow);
+        window.control("lstIPRede")->hide();
+        window.showCentred();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTRY_COMPARE(QApplication::focusWidget(), window.control("btnSair"));
+        const char* order[] = {"btnAjuda",     "txtIPS",      "lstIPS",
+                               "btnAtualizar", "btnImprimir", "btnSair"};
+        for (const char* name : order) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(name));
+        }
+        // Once shown, the network list takes its place between the frames' controls.
+        window.control("lstIPRede")->show();
+        window.control("lstIPS")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("lstIPRede"));
+    }
+
+    void accessKeysClickTheirButtons() {
+        const struct {
+            Qt::Key key;
+            const char* click;
+        } cases[] = {{Qt::Key_I, "click:btnImprimir"},
+                     {Qt::Key_A, "click:btnAjuda"},
+                     {Qt::Key_S, "click:btnSair"}};
+        for (const auto& c : cases) {
+            QtMainWindow window(kMainWindow);
+            RecordingSink sink;
+            window.setEventSink(&sink);
+            window.showCentred();
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            QTest::keyClick(QApplication::focusWidget(), c.key, Qt::AltModifier);
+            QTRY_COMPARE(sink.count(c.click), 1);
+            QCOMPARE(sink.count("click:btnAtualizar"), 0);
+            QCOMPARE(sink.count("unload"), 0);
+        }
+    }
+
+    void f5FromEveryControlReachesTheWindowOnce() {
+        QtMainWindow window(kMainWindow);
+        RecordingSink sink;
+        window.setEventSink(&sink);
+        window.showCentred();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const struct {
+            Qt::KeyboardModifiers modifiers;
+            const char* event;
+        } keys[] = {{Qt::NoModifier, "key:116:0"},
+                    {Qt::ShiftModifier, "key:116:1"},
+                    {Qt::ControlModifier, "key:116:2"},
+                    {Qt::AltModifier, "key:116:4"}};
+        for (const char* name : {"btnSair", "btnAjuda", "txtIPS", "lstIPS", "lstIPRede",
+                                 "btnAtualizar", "btnImprimir"}) {
+            QWidget* control = window.control(name);
+            control->setFocus();
+            QTRY_COMPARE(QApplication::focusWidget(), control);
+            for (const auto& key : keys) {
+                sink.events.clear();
+                QTest::keyClick(control, Qt::Key_F5, key.modifiers);
+                QCOMPARE(sink.events, std::vector<std::string>{key.event});
+            }
+        }
+    }
+
+    void closingRunsUnloadOnce() {
+        QtMainWindow window(kMainWindow);
+        RecordingSink sink;
+        window.setEventSink(&sink);
+        window.showCentred();
+        QVERIFY(window.close());
+        QCOMPARE(sink.events, std::vector<std::string>{"unload"});
+    }
+
+    void loadAndRefreshThroughTheRealWindow() {
+        QtMainWindow window(kMainWindow);
+        fakes::FakeSockets sockets;
+        sockets.hostsByName["estacao01"] = {"estacao01", {{192, 0, 2, 10}, {192, 0, 2, 11}}};
+        sockets.hostsByName["ALFA"] = {"alfa", {{10, 0, 0, 5}}};
+        fakes::FakeNetwork network({fakes::Provider(
+            "Rede",
+            {fakes::Domain("GRUPO", {fakes::Server("\\\\ALFA"), fakes::Server("\\\\BETA")})})});
+        fakes::FakeShell shell;
+        fakes::FakeToolkit toolkit;
+        frmPrincipal form(PlatformServices{sockets, network, shell, toolkit}, window.controls());
+        window.setEventSink(&form);
+
+        form.Load();
+        window.showCentred();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const auto* list = qobject_cast<QListWidget*>(window.control("lstIPRede"));
+        const auto* local = qobject_cast<QListWidget*>(window.control("lstIPS"));
+        QVERIFY(!list->isVisible());
+        QVERIFY(window.control("rtlIPRede")->isVisible());
+        QCOMPARE(qobject_cast<QLineEdit*>(window.control("txtIPS"))->text(),
+                 QStringLiteral("ESTACAO01"));
+        QCOMPARE(local->count(), 2);
+
+        window.control("btnSair")->setFocus();
+        QTest::keyClick(window.control("btnSair"), Qt::Key_F5);
+        QVERIFY(list->isVisible());
+        QVERIFY(!window.control("rtlIPRede")->isVisible());
+        QCOMPARE(list->count(), 2);
+        QCOMPARE(list->item(0)->text(), QStringLiteral("ALFA                10.0.0.5"));
+        QCOMPARE(list->item(1)->text(), QStringLiteral("BETA                "));
+        QCOMPARE(local->count(), 2);
+
+        qobject_cast<QPushButton*>(window.control("btnAtualizar"))->click();
+        QCOMPARE(list->count(), 2);
+        window.setEventSink(nullptr);
+    }
+
+    void listBoxRefusesLinesPastItsLimit() {
+        QListWidget widget;
+        QtListBox list(widget);
+        for (int i = 0; i < kMaxListLines; ++i) {
+            list.AddItem("x");
+        }
+        QCOMPARE(list.count(), static_cast<std::int16_t>(kMaxListLines));
+        QVERIFY_THROWS_EXCEPTION(ListFullError, list.AddItem("um a mais"));
+        list.setItem(kMaxListLines - 1, "último");
+        QCOMPARE(list.item(kMaxListLines - 1), std::string("último"));
+    }
+
+    void virtualKeys() {
+        QCOMPARE(VirtualKeyOf(Qt::Key_F5), std::uint16_t{116});
+        QCOMPARE(VirtualKeyOf(Qt::Key_F1), std::uint16_t{112});
+        QCOMPARE(VirtualKeyOf(Qt::Key_S), std::uint16_t{'S'});
+        QCOMPARE(VirtualKeyOf(Qt::Key_Return), std::uint16_t{13});
+        QCOMPARE(VirtualKeyOf(Qt::Key_Shift), std::uint16_t{0});
+    }
+};
+
+QTEST_MAIN(QtMainWindowTest)
+#include "QtMainWindowTest.moc"
