@@ -17,7 +17,9 @@ constexpr int kMinimumSockets = 1;
 // A number the way the messages about socket errors have always written it: a
 // blank in front when it is not negative.
 std::string NumberWithSignPlace(int number) {
-    return number >= 0 ? " " + std::to_string(number) : std::to_string(number);
+    std::string text = number >= 0 ? " " : "";
+    text += std::to_string(number);
+    return text;
 }
 
 std::string PathText(const std::filesystem::path& path) {

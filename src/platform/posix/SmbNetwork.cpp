@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <dlfcn.h>
 #include <libsmbclient.h>
 
 namespace vexor {
@@ -29,27 +30,91 @@ struct SmbEntry {
 
 } // namespace
 
+// libsmbclient, loaded on the first walk rather than at start-up: it brings in
+// close to a hundred Samba libraries that the window does not need until then.
+class SmbLibrary {
+  public:
+    SmbLibrary() : handle_(dlopen("libsmbclient.so.0", RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE)) {
+        if (handle_ == nullptr) {
+            return;
+        }
+        const bool complete =
+            Bind(newContext, "smbc_new_context") && Bind(freeContext, "smbc_free_context") &&
+            Bind(initContext, "smbc_init_context") && Bind(setDebug, "smbc_setDebug") &&
+            Bind(setTimeout, "smbc_setTimeout") &&
+            Bind(setUseKerberos, "smbc_setOptionUseKerberos") &&
+            Bind(setFallbackAfterKerberos, "smbc_setOptionFallbackAfterKerberos") &&
+            Bind(setBrowseMaxLmbCount, "smbc_setOptionBrowseMaxLmbCount") &&
+            Bind(setAuth, "smbc_setFunctionAuthDataWithContext") &&
+            Bind(setProtocols, "smbc_setOptionProtocols") &&
+            Bind(getOpendir, "smbc_getFunctionOpendir") &&
+            Bind(getReaddir, "smbc_getFunctionReaddir") &&
+            Bind(getClosedir, "smbc_getFunctionClosedir");
+        if (!complete) {
+            dlclose(handle_);
+            handle_ = nullptr;
+        }
+    }
+    // The library stays mapped after this (RTLD_NODELETE): Samba registers
+    // exit-time handlers that must still find their code.
+    ~SmbLibrary() {
+        if (handle_ != nullptr) {
+            dlclose(handle_);
+        }
+    }
+    SmbLibrary(const SmbLibrary&) = delete;
+    SmbLibrary& operator=(const SmbLibrary&) = delete;
+
+    bool loaded() const { return handle_ != nullptr; }
+
+    decltype(&smbc_new_context) newContext = nullptr;
+    decltype(&smbc_free_context) freeContext = nullptr;
+    decltype(&smbc_init_context) initContext = nullptr;
+    decltype(&smbc_setDebug) setDebug = nullptr;
+    decltype(&smbc_setTimeout) setTimeout = nullptr;
+    decltype(&smbc_setOptionUseKerberos) setUseKerberos = nullptr;
+    decltype(&smbc_setOptionFallbackAfterKerberos) setFallbackAfterKerberos = nullptr;
+    decltype(&smbc_setOptionBrowseMaxLmbCount) setBrowseMaxLmbCount = nullptr;
+    decltype(&smbc_setFunctionAuthDataWithContext) setAuth = nullptr;
+    decltype(&smbc_setOptionProtocols) setProtocols = nullptr;
+    decltype(&smbc_getFunctionOpendir) getOpendir = nullptr;
+    decltype(&smbc_getFunctionReaddir) getReaddir = nullptr;
+    decltype(&smbc_getFunctionClosedir) getClosedir = nullptr;
+
+  private:
+    template <typename Function> bool Bind(Function& function, const char* name) {
+        function = reinterpret_cast<Function>(dlsym(handle_, name));
+        return function != nullptr;
+    }
+
+    void* handle_;
+};
+
 // One libsmbclient context for the life of the backend.
 class SmbContext {
   public:
-    SmbContext() : context_(smbc_new_context()) {
+    SmbContext() {
+        if (!smb_.loaded()) {
+            return;
+        }
+        context_ = smb_.newContext();
         if (context_ == nullptr) {
             return;
         }
-        smbc_setDebug(context_, 0);
-        smbc_setTimeout(context_, kTimeoutMilliseconds);
-        smbc_setOptionUseKerberos(context_, 0);
-        smbc_setOptionFallbackAfterKerberos(context_, 1);
-        smbc_setOptionBrowseMaxLmbCount(context_, 0);
-        smbc_setFunctionAuthDataWithContext(context_, AnonymousLogin);
-        if (smbc_init_context(context_) == nullptr) {
-            smbc_free_context(context_, 1);
+        smb_.setDebug(context_, 0);
+        smb_.setTimeout(context_, kTimeoutMilliseconds);
+        smb_.setUseKerberos(context_, 0);
+        smb_.setFallbackAfterKerberos(context_, 1);
+        smb_.setBrowseMaxLmbCount(context_, 0);
+        smb_.setAuth(context_, AnonymousLogin);
+        if (smb_.initContext(context_) == nullptr) {
+            smb_.freeContext(context_, 1);
             context_ = nullptr;
         }
     }
     ~SmbContext() {
         if (context_ != nullptr) {
-            smbc_free_context(context_, 1);
+            smb_.freeContext(context_, 1);
         }
     }
     SmbContext(const SmbContext&) = delete;
@@ -62,23 +127,23 @@ class SmbContext {
         // Workgroup and server lists exist only in SMB1, while a server's shares
         // are read with whatever newer protocol it prefers. The setting is
         // process-wide, so it is made before every listing.
-        smbc_setOptionProtocols(context_, browseList ? "NT1" : "default",
-                                browseList ? "NT1" : "default");
+        smb_.setProtocols(context_, browseList ? "NT1" : "default", browseList ? "NT1" : "default");
         errno = 0;
-        SMBCFILE* directory = smbc_getFunctionOpendir(context_)(context_, url.c_str());
+        SMBCFILE* directory = smb_.getOpendir(context_)(context_, url.c_str());
         if (directory == nullptr) {
             return errno != 0 ? errno : EIO;
         }
-        while (const smbc_dirent* entry = smbc_getFunctionReaddir(context_)(context_, directory)) {
+        while (const smbc_dirent* entry = smb_.getReaddir(context_)(context_, directory)) {
             entries.push_back(
                 {entry->smbc_type, entry->name, entry->comment != nullptr ? entry->comment : ""});
         }
-        smbc_getFunctionClosedir(context_)(context_, directory);
+        smb_.getClosedir(context_)(context_, directory);
         return 0;
     }
 
   private:
-    SMBCCTX* context_;
+    SmbLibrary smb_;
+    SMBCCTX* context_ = nullptr;
 };
 
 std::uint32_t NetErrorFromErrno(int error) {

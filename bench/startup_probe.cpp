@@ -1,0 +1,7 @@
+// The program itself, reporting its first paint.
+#include "FirstPaint.h"
+#include "LinuxProgram.h"
+
+int main(int argc, char** argv) {
+    return vexor::RunLinuxProgram(argc, argv, vexor::bench::ReportFirstPaint);
+}

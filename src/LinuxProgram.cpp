@@ -1,0 +1,38 @@
+#include "LinuxProgram.h"
+
+#include "main_window/WindowDescription.h"
+#include "main_window/frmPrincipal.h"
+#include "platform/posix/PosixShell.h"
+#include "platform/posix/PosixSockets.h"
+#include "platform/posix/SmbNetwork.h"
+#include "platform/qt/QtMainWindow.h"
+#include "platform/qt/QtToolkit.h"
+
+#include <QApplication>
+
+namespace vexor {
+
+int RunLinuxProgram(int argc, char** argv, const std::function<void(QWidget&)>& shown) {
+    QApplication application(argc, argv);
+    QApplication::setStyle(QStringLiteral("Windows"));
+    LoadApplicationFonts();
+
+    PosixSockets sockets;
+    SmbNetwork network;
+    PosixShell shell;
+    QtMainWindow window(kMainWindow);
+    QtToolkit toolkit(window);
+    frmPrincipal form(PlatformServices{sockets, network, shell, toolkit}, window.controls());
+    window.setEventSink(&form);
+
+    // The load handler runs before the window is first shown; its message boxes
+    // appear with no window behind them.
+    form.Load();
+    window.showCentred();
+    if (shown) {
+        shown(window);
+    }
+    return QApplication::exec();
+}
+
+} // namespace vexor
