@@ -1,9 +1,13 @@
 #include "SmbNetwork.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
 #include <dlfcn.h>
 #include <libsmbclient.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 namespace vexor {
 namespace {
@@ -20,6 +24,25 @@ void AnonymousLogin(SMBCCTX* /*context*/, const char* /*server*/, const char* /*
     if (passwordLength > 0) {
         password[0] = '\0';
     }
+}
+
+// The server's IPv4 address as the system resolver knows it, or its name when the
+// resolver does not. libsmbclient's own NetBIOS lookup waits half a second for
+// broadcast answers on every server; the system's (files, WINS, DNS) answers at
+// once when it can.
+std::string ServerHost(const std::string& name) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+        return name;
+    }
+    char text[INET_ADDRSTRLEN] = {};
+    const auto* address = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    const bool converted = inet_ntop(AF_INET, &address->sin_addr, text, sizeof text) != nullptr;
+    freeaddrinfo(found);
+    return converted ? std::string(text) : name;
 }
 
 struct SmbEntry {
@@ -182,7 +205,8 @@ std::uint32_t SmbNetwork::List(const NetResource& container, std::vector<Resourc
         break;
     case net::kDisplayServer: {
         const std::size_t start = remote.find_first_not_of('\\');
-        url = "smb://" + (start == std::string::npos ? std::string() : remote.substr(start)) + "/";
+        url = "smb://" +
+              ServerHost(start == std::string::npos ? std::string() : remote.substr(start)) + "/";
         browseList = false;
         childDisplayType = net::kDisplayShare;
         break;

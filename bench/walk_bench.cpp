@@ -1,0 +1,26 @@
+// One walk of the network neighbourhood plus a lookup of every machine found,
+// as a refresh makes them; prints the machines and the seconds taken.
+#include "FakeWindow.h"
+#include "network/modNetwork.h"
+#include "platform/posix/PosixSockets.h"
+#include "platform/posix/SmbNetwork.h"
+#include "resolver/clsIPHostResolver.h"
+
+#include <chrono>
+#include <cstdio>
+
+int main() {
+    using namespace vexor;
+    const auto start = std::chrono::steady_clock::now();
+    SmbNetwork network;
+    fakes::FakeListBox list;
+    ListNetworkMachines(network, list);
+    PosixSockets sockets;
+    clsIPHostResolver resolver(sockets);
+    for (const auto& name : list.lines) {
+        std::printf("%s %s\n", name.c_str(), resolver.NameToAddress(name).c_str());
+    }
+    std::printf("seconds=%.3f\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    return 0;
+}

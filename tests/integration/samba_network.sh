@@ -1,0 +1,215 @@
+#!/usr/bin/env bash
+# A network neighbourhood of real Samba hosts inside network namespaces that this
+# script makes and removes itself. Nothing on the machine's own /etc changes:
+# every daemon runs in a private mount namespace over its own directories.
+#
+#   samba_network.sh up STATE_DIR        start the hosts and wait for the browse lists
+#   samba_network.sh client STATE_DIR CMD...   run CMD as the client machine CLIENTE
+#   samba_network.sh stop-host STATE_DIR NAME   kill one host's daemons outright
+#   samba_network.sh down STATE_DIR      stop everything and remove the namespaces
+#
+# Where network namespaces are not permitted, "up" leaves STATE_DIR.skip saying so.
+set -euo pipefail
+
+SUBNET=10.211.73
+PREFIX=vxm
+# name workgroup address role (master, member, or smb2: a member that refuses SMB1)
+HOSTS=(
+    "ALFA GRUPOA 11 master"
+    "BETA GRUPOA 12 member"
+    "GAMA GRUPOA 13 smb2"
+    "DELTA GRUPOB 21 master"
+    "EPSILON GRUPOB 22 member"
+)
+CLIENT_ADDRESS=$SUBNET.100
+SAMBA_DIRS="etc:/etc/samba run:/run/samba lib:/var/lib/samba cache:/var/cache/samba log:/var/log/samba"
+
+command=${1:?usage: samba_network.sh up|client|stop-host|down STATE_DIR ...}
+state=${2:?state directory}
+shift 2
+
+ns() { echo "$PREFIX-$(echo "$1" | tr 'A-Z' 'a-z')"; }
+
+# The commands that give a process the host's own Samba directories.
+mounts_for() {
+    local dir=$1 pair
+    for pair in $SAMBA_DIRS; do
+        printf 'mkdir -p %s && mount --bind %s/%s %s && ' "${pair#*:}" "$dir" "${pair%%:*}" "${pair#*:}"
+    done
+}
+
+write_host_config() {
+    local name=$1 group=$2 address=$3 role=$4 dir=$5
+    local master=no preferred=no level=0 protocol=NT1
+    [ "$role" = master ] && master=yes && preferred=yes && level=65
+    [ "$role" = smb2 ] && protocol=SMB2_02
+    mkdir -p "$dir"/{etc,run,lib,cache,log,private,lock,state,ncalrpc,share}
+    echo "Arquivos de $name" >"$dir/share/LEIAME.txt"
+    cat >"$dir/etc/smb.conf" <<CONF
+[global]
+   netbios name = $name
+   workgroup = $group
+   interfaces = $address/24
+   bind interfaces only = yes
+   name resolve order = bcast
+   server role = standalone server
+   map to guest = bad user
+   guest account = nobody
+   local master = $master
+   preferred master = $preferred
+   domain master = $master
+   os level = $level
+   server min protocol = $protocol
+   lock directory = $dir/lock
+   state directory = $dir/state
+   cache directory = $dir/cache
+   private dir = $dir/private
+   pid directory = $dir/run
+   ncalrpc dir = $dir/ncalrpc
+   log file = $dir/log/%m.log
+   load printers = no
+   printing = bsd
+   printcap name = /dev/null
+   disable spoolss = yes
+
+[publico]
+   path = $dir/share
+   guest ok = yes
+   read only = yes
+CONF
+}
+
+write_client_config() {
+    local dir=$1
+    mkdir -p "$dir"/{etc,run,lib,cache,log,private,lock,state,ncalrpc}
+    cat >"$dir/etc/smb.conf" <<CONF
+[global]
+   netbios name = CLIENTE
+   workgroup = GRUPOA
+   interfaces = $CLIENT_ADDRESS/24
+   bind interfaces only = yes
+   name resolve order = bcast
+   client min protocol = NT1
+   server role = standalone server
+   lock directory = $dir/lock
+   state directory = $dir/state
+   cache directory = $dir/cache
+   private dir = $dir/private
+   pid directory = $dir/run
+   ncalrpc dir = $dir/ncalrpc
+   log file = $dir/log/%m.log
+   load printers = no
+CONF
+    printf 'passwd: files\ngroup: files\nhosts: files wins\n' >"$dir/nsswitch.conf"
+    printf '127.0.0.1\tlocalhost\n' >"$dir/hosts"
+}
+
+add_host_namespace() {
+    local namespace=$1 address=$2 index=$3
+    ip netns add "$namespace"
+    ip link add "v$index-h" type veth peer name "v$index-b"
+    ip link set "v$index-h" netns "$namespace"
+    ip link set "v$index-b" netns "$PREFIX-br"
+    ip -n "$PREFIX-br" link set "v$index-b" master br0 up
+    ip -n "$namespace" link set lo up
+    ip -n "$namespace" link set "v$index-h" name eth0
+    ip -n "$namespace" addr add "$address/24" dev eth0
+    ip -n "$namespace" link set eth0 up
+    ip netns exec "$namespace" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 || true
+}
+
+# Runs a command as the client: its namespaces, its name, its Samba files.
+in_client() {
+    local dir=$state/CLIENTE
+    ip netns exec "$(ns CLIENTE)" unshare -m -u --propagation private sh -c \
+        "$(mounts_for "$dir") mount --bind $dir/nsswitch.conf /etc/nsswitch.conf && \
+         mount --bind $dir/hosts /etc/hosts && hostname cliente && exec \"\$@\"" client "$@"
+}
+
+# Each browse master's list holds every server of its workgroup and the other
+# workgroup, and the client sees both workgroups.
+browse_complete() {
+    local line name group master
+    for line in "${HOSTS[@]}"; do
+        read -r name group _ <<<"$line"
+        master=$([ "$group" = GRUPOA ] && echo ALFA || echo DELTA)
+        grep -q "^\"$name\" " "$state/$master/cache/browse.dat" 2>/dev/null || return 1
+    done
+    grep -q '^"GRUPOB" ' "$state/ALFA/cache/browse.dat" || return 1
+    local listing
+    listing=$(in_client smbclient -g -N -L //ALFA 2>/dev/null || true)
+    grep -q '^Workgroup|GRUPOA|' <<<"$listing" && grep -q '^Workgroup|GRUPOB|' <<<"$listing"
+}
+
+stop_pids() {
+    local file
+    for file in "$@"; do
+        [ -f "$file" ] && kill "$(cat "$file")" 2>/dev/null || true
+    done
+}
+
+case "$command" in
+up)
+    rm -f "$state.skip"
+    if ! unshare -n true 2>/dev/null || ! ip netns add "$PREFIX-probe" 2>/dev/null; then
+        # The tests that need this network read the marker and skip.
+        echo "SKIPPED: network namespaces are not permitted on this machine" | tee "$state.skip"
+        exit 0
+    fi
+    ip netns del "$PREFIX-probe"
+    "$0" down "$state" >/dev/null 2>&1 || true
+    rm -rf "$state"
+    mkdir -p "$state"
+    ip netns add "$PREFIX-br"
+    ip -n "$PREFIX-br" link add br0 type bridge
+    ip -n "$PREFIX-br" link set br0 up
+    index=1
+    for line in "${HOSTS[@]}"; do
+        read -r name group last role <<<"$line"
+        add_host_namespace "$(ns "$name")" "$SUBNET.$last" "$index"
+        write_host_config "$name" "$group" "$SUBNET.$last" "$role" "$state/$name"
+        index=$((index + 1))
+    done
+    add_host_namespace "$(ns CLIENTE)" "$CLIENT_ADDRESS" "$index"
+    write_client_config "$state/CLIENTE"
+    for line in "${HOSTS[@]}"; do
+        read -r name _ <<<"$line"
+        dir=$state/$name
+        ip netns exec "$(ns "$name")" unshare -m --propagation private sh -c \
+            "$(mounts_for "$dir") smbd -D -s /etc/samba/smb.conf && nmbd -D -s /etc/samba/smb.conf"
+    done
+    in_client winbindd -D -s /etc/samba/smb.conf
+    # nmbd's election and announcement timers are compiled in; the lists fill in
+    # about half a minute.
+    for _ in $(seq 120); do
+        if browse_complete; then
+            echo "Samba network ready in $state"
+            exit 0
+        fi
+        sleep 1
+    done
+    echo "The browse lists did not fill in time" >&2
+    exit 1
+    ;;
+client)
+    in_client "$@"
+    ;;
+stop-host)
+    ip netns pids "$(ns "$1")" 2>/dev/null | xargs -r kill -9 2>/dev/null || true
+    ;;
+down)
+    for line in "${HOSTS[@]}" "CLIENTE"; do
+        name=${line%% *}
+        stop_pids "$state/$name/run/"{smbd,nmbd,winbindd}.pid
+    done
+    sleep 0.5
+    for namespace in $(ip netns list 2>/dev/null | awk '{print $1}' | grep "^$PREFIX-" || true); do
+        ip netns pids "$namespace" 2>/dev/null | xargs -r kill -9 2>/dev/null || true
+        ip netns del "$namespace" 2>/dev/null || true
+    done
+    ;;
+*)
+    echo "unknown command: $command" >&2
+    exit 2
+    ;;
+esac
