@@ -4,6 +4,7 @@
 BUILD_PACKAGES="cmake g++ make pkg-config libgtest-dev qt6-base-dev libsmbclient-dev"
 RUN_PACKAGES="libqt6widgets6 libsmbclient fonts-wine fonts-liberation fontconfig xdg-utils"
 DISPLAY_PACKAGES="xvfb xauth icewm imagemagick x11-utils xdotool"
+WINDOWS_PACKAGES="cmake make python3 mingw-w64 wine64 xvfb xauth x11-utils fonts-wine"
 TEST_PACKAGES="iproute2 util-linux samba smbclient winbind libnss-winbind"
 
 ensure_packages() {

@@ -12,4 +12,12 @@ build_dir=${BUILD_DIR:-build}
 # shellcheck disable=SC2086
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${CMAKE_ARGS:-} >/dev/null
 cmake --build "$build_dir" --parallel "$(nproc)"
+# Samba keeps some memory for the life of the process; the sanitizer build is
+# told so, and reports any other leak.
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan-suppressions.txt:print_suppressions=0"
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$build_dir" --output-on-failure --parallel 2
+
+# The Windows program, cross-built and tested under Wine.
+if [ -z "${VEXOR_SKIP_WINDOWS:-}" ]; then
+    bash scripts/test-windows.sh
+fi

@@ -1,0 +1,28 @@
+#include "Win32Program.h"
+
+#include "Win32Network.h"
+#include "Win32Shell.h"
+#include "Win32Sockets.h"
+#include "Win32Toolkit.h"
+#include "Win32Window.h"
+#include "main_window/WindowDescription.h"
+#include "main_window/frmPrincipal.h"
+
+namespace vexor {
+
+int RunWin32Program(HINSTANCE instance, int showCommand) {
+    win32::Win32Sockets sockets;
+    win32::Win32Network network;
+    win32::Win32Shell shell;
+    win32::Win32Window window(instance, kMainWindow);
+    win32::Win32Toolkit toolkit(window);
+    frmPrincipal form(PlatformServices{sockets, network, shell, toolkit}, window.controls());
+    window.setEventSink(&form);
+
+    // The load handler runs before the window is first shown.
+    form.Load();
+    window.showCentred(showCommand);
+    return window.RunMessageLoop();
+}
+
+} // namespace vexor

@@ -1,0 +1,113 @@
+#include "Win32Shell.h"
+
+#include "WinText.h"
+#include "platform/FileReplace.h"
+
+#include <vector>
+#include <windows.h>
+
+namespace vexor::win32 {
+namespace {
+
+// Closes a kernel handle when it goes out of scope.
+class HandleCloser {
+  public:
+    explicit HandleCloser(HANDLE handle) : handle_(handle) {}
+    ~HandleCloser() {
+        if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle_);
+        }
+    }
+    HandleCloser(const HandleCloser&) = delete;
+    HandleCloser& operator=(const HandleCloser&) = delete;
+
+  private:
+    HANDLE handle_;
+};
+
+std::string SystemMessage(DWORD error) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = length > 0 && text != nullptr ? std::wstring(text, length) : L"";
+    LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
+        message.pop_back();
+    }
+    return message.empty() ? "erro " + std::to_string(error) : WideToUtf8(message);
+}
+
+std::wstring WindowsDirectory() {
+    const DWORD length = GetEnvironmentVariableW(L"WINDIR", nullptr, 0);
+    if (length == 0) {
+        return {};
+    }
+    std::wstring value(length, L'\0');
+    value.resize(GetEnvironmentVariableW(L"WINDIR", value.data(), length));
+    return value;
+}
+
+} // namespace
+
+std::wstring NotepadPath(const std::wstring& windowsDirectory) {
+    return windowsDirectory + L"\\Notepad.exe";
+}
+
+std::wstring NotepadCommandLine(const std::wstring& windowsDirectory, const std::wstring& report) {
+    return NotepadPath(windowsDirectory) + L" " + report;
+}
+
+std::wstring BrowserCommandLine(const std::wstring& url) {
+    return std::wstring(kBrowserPath) + L" " + url;
+}
+
+ShellResult StartProcess(const std::wstring& application, const std::wstring& commandLine,
+                         int showCommand) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(showCommand);
+    PROCESS_INFORMATION process{};
+    // CreateProcessW may write into the command line, so it gets its own copy.
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+        const DWORD error = GetLastError();
+        return ShellResult{static_cast<int>(error), SystemMessage(error)};
+    }
+    HandleCloser thread(process.hThread);
+    HandleCloser started(process.hProcess);
+    return {};
+}
+
+std::filesystem::path Win32Shell::programDirectory() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return std::filesystem::path(path).parent_path();
+}
+
+ShellResult Win32Shell::writeReport(const std::filesystem::path& path, const std::string& text) {
+    return ReplaceFileContents(path, Utf8ToAnsi(text));
+}
+
+ShellResult Win32Shell::openInTextEditor(const std::filesystem::path& path) {
+    const std::wstring windows = WindowsDirectory();
+    return StartProcess(NotepadPath(windows), NotepadCommandLine(windows, path.wstring()),
+                        kShowNormal);
+}
+
+ShellResult Win32Shell::openInBrowser(const std::string& url) {
+    return StartProcess(kBrowserPath, BrowserCommandLine(Utf8ToWide(url)), kShowMaximized);
+}
+
+} // namespace vexor::win32

@@ -1,0 +1,75 @@
+#include "Win32Sockets.h"
+
+#include "WinText.h"
+
+#include <cstddef>
+#include <cstring>
+#include <winsock.h>
+
+namespace vexor::win32 {
+
+// The seam's record has Winsock's layout, so the address list is handed on as
+// the library stores it.
+static_assert(sizeof(HostEnt) == sizeof(hostent));
+static_assert(offsetof(HostEnt, h_name) == offsetof(hostent, h_name));
+static_assert(offsetof(HostEnt, h_aliases) == offsetof(hostent, h_aliases));
+static_assert(offsetof(HostEnt, h_addrtype) == offsetof(hostent, h_addrtype));
+static_assert(offsetof(HostEnt, h_length) == offsetof(hostent, h_length));
+static_assert(offsetof(HostEnt, h_addr_list) == offsetof(hostent, h_addr_list));
+#ifndef _WIN64
+static_assert(sizeof(HostEnt) == 16, "the 32-bit host record is 16 bytes");
+#endif
+
+int Win32Sockets::startup(std::uint16_t versionRequested, SocketsStartupRecord& record) {
+    WSADATA data;
+    std::memset(&data, 0, sizeof data);
+    const int result = WSAStartup(versionRequested, &data);
+    if (result == 0) {
+        record.wVersion = data.wVersion;
+        record.wHighVersion = data.wHighVersion;
+        record.iMaxSockets = data.iMaxSockets;
+    }
+    return result;
+}
+
+int Win32Sockets::cleanup() {
+    return WSACleanup();
+}
+
+int Win32Sockets::lastError() {
+    return WSAGetLastError();
+}
+
+int Win32Sockets::hostName(char* name, int length) {
+    std::string ansi(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
+    if (length <= 0 || gethostname(ansi.data(), length) == SOCKET_ERROR) {
+        return SOCKET_ERROR;
+    }
+    const std::string utf8 = AnsiToUtf8(ansi.c_str());
+    if (utf8.size() >= static_cast<std::size_t>(length)) {
+        WSASetLastError(WSAEFAULT);
+        return SOCKET_ERROR;
+    }
+    std::memcpy(name, utf8.c_str(), utf8.size() + 1);
+    return 0;
+}
+
+const HostEnt* Win32Sockets::Publish(const void* winsockRecord) {
+    if (winsockRecord == nullptr) {
+        return nullptr;
+    }
+    std::memcpy(&record_, winsockRecord, sizeof record_);
+    name_ = record_.h_name != nullptr ? AnsiToUtf8(record_.h_name) : std::string();
+    record_.h_name = name_.data();
+    return &record_;
+}
+
+const HostEnt* Win32Sockets::hostByName(const char* name) {
+    return Publish(gethostbyname(Utf8ToAnsi(name).c_str()));
+}
+
+const HostEnt* Win32Sockets::hostByAddr(const char* address, int length, int type) {
+    return Publish(gethostbyaddr(address, length, type));
+}
+
+} // namespace vexor::win32

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "Win32Window.h"
+#include "platform/Window.h"
+
+namespace vexor::win32 {
+
+// Message boxes, the mouse pointer and the end of the program with user32.
+class Win32Toolkit : public IToolkit {
+  public:
+    explicit Win32Toolkit(Win32Window& window) : window_(window) {}
+    void messageBox(const std::string& text, unsigned flags, const std::string& caption) override;
+    void setMousePointer(MousePointer pointer) override;
+    [[noreturn]] void endProgram() override;
+
+  private:
+    Win32Window& window_;
+};
+
+} // namespace vexor::win32

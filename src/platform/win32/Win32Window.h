@@ -1,0 +1,67 @@
+#pragma once
+
+#include "Win32Controls.h"
+#include "main_window/WindowDescription.h"
+#include "main_window/frmPrincipal.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
+#include <windows.h>
+
+namespace vexor::win32 {
+
+struct FontDeleter {
+    void operator()(HFONT font) const { DeleteObject(font); }
+};
+using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
+
+// The main window built with user32 from a window description. Frames are
+// group boxes beside the controls they hold; the message loop gives the window
+// every key first (key preview) and then lets the dialog manager handle Tab and
+// the access keys.
+class Win32Window {
+  public:
+    Win32Window(HINSTANCE instance, const WindowDescription& description);
+    ~Win32Window();
+    Win32Window(const Win32Window&) = delete;
+    Win32Window& operator=(const Win32Window&) = delete;
+
+    void setEventSink(IFormEvents* sink) { sink_ = sink; }
+    FormControls controls();
+    HWND handle() const { return window_; }
+    HWND control(std::string_view name) const;
+    int dpi() const { return dpi_; }
+
+    void showCentred(int showCommand);
+    void setWaitCursor(bool wait);
+    // Key preview and dialog keys for one message; true when it was consumed.
+    bool PreTranslate(MSG& message);
+    int RunMessageLoop();
+
+  private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void Build(HINSTANCE instance, const WindowDescription& description);
+    HFONT Font(const FontSpec& spec);
+
+    HWND window_ = nullptr;
+    IFormEvents* sink_ = nullptr;
+    int dpi_ = 96;
+    bool waiting_ = false;
+    HWND firstInTabOrder_ = nullptr;
+    std::vector<FontHandle> fonts_;
+    std::map<std::string, HWND, std::less<>> controls_;
+    std::map<int, std::string> buttons_;
+    std::unique_ptr<Win32TextBox> txtIPS_;
+    std::unique_ptr<Win32ListBox> lstIPS_;
+    std::unique_ptr<Win32ListBox> lstIPRede_;
+    std::unique_ptr<Win32Label> rtlIPRede_;
+};
+
+// The Windows virtual-key code's shift state as the window's key handler takes it.
+int CurrentShiftState();
+
+} // namespace vexor::win32

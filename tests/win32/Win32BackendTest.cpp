@@ -1,0 +1,163 @@
+#include "FakeNetwork.h"
+#include "FakeShell.h"
+#include "FakeSockets.h"
+#include "FakeWindow.h"
+#include "main_window/frmPrincipal.h"
+#include "network/modNetwork.h"
+#include "platform/win32/Win32Network.h"
+#include "platform/win32/Win32Shell.h"
+#include "platform/win32/Win32Sockets.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <windows.h>
+
+namespace vexor::win32 {
+namespace {
+
+using fakes::FakeLabel;
+using fakes::FakeListBox;
+using fakes::FakeTextBox;
+using fakes::FakeToolkit;
+
+struct Form {
+    Form(ISocketsLibrary& sockets, INetworkEnumeration& network, IShell& shell)
+        : form(PlatformServices{sockets, network, shell, toolkit},
+               FormControls{txtIPS, lstIPS, lstIPRede, rtlIPRede}) {}
+    FakeToolkit toolkit;
+    FakeTextBox txtIPS;
+    FakeListBox lstIPS;
+    FakeListBox lstIPRede;
+    FakeLabel rtlIPRede;
+    frmPrincipal form;
+};
+
+std::filesystem::path TestProgramDirectory() {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return std::filesystem::path(path).parent_path();
+}
+
+TEST(Win32Sockets, RealStartupPassesTheCheckAndListsTheMachine) {
+    Win32Sockets sockets;
+    SocketsStartupRecord record;
+    ASSERT_EQ(sockets.startup(0x0101, record), 0);
+    EXPECT_EQ(record.wVersion, 0x0101);
+    EXPECT_GE(record.iMaxSockets, 1);
+    EXPECT_EQ(sockets.cleanup(), 0);
+
+    fakes::FakeNetwork network({});
+    fakes::FakeShell shell;
+    Form f(sockets, network, shell);
+    f.form.Form_Load();
+    for (const auto& message : f.toolkit.messages) {
+        EXPECT_EQ(message.text.find("soquete"), std::string::npos) << message.text;
+    }
+    EXPECT_FALSE(f.toolkit.ended);
+    char name[256] = {};
+    ASSERT_EQ(sockets.hostName(name, sizeof name), 0);
+    if (f.toolkit.messages.empty()) {
+        EXPECT_FALSE(f.txtIPS.value.empty());
+        EXPECT_FALSE(f.lstIPS.lines.empty());
+    }
+}
+
+TEST(Win32Network, RealEnumerationWithoutANetworkLeavesTheListAlone) {
+    Win32Network network;
+    FakeListBox list;
+    list.lines = {"anterior"};
+    const bool walked = ListNetworkMachines(network, list);
+    // Wine has no network provider, so its root cannot be opened; a real Windows
+    // machine may walk, and then the walk succeeds.
+    NetEnumHandle handle = nullptr;
+    const std::uint32_t opened = network.openEnum(2, 0, 0, nullptr, &handle);
+    if (opened == net::kErrorNoNetwork) {
+        EXPECT_FALSE(walked);
+        EXPECT_EQ(list.lines, std::vector<std::string>{"anterior"});
+    } else if (opened == net::kNoError) {
+        network.closeEnum(handle);
+        EXPECT_TRUE(walked);
+    }
+}
+
+TEST(Win32Shell, HelpWithoutTheBrowserShowsTheRealErrorAndRunsNothingPlanted) {
+    const std::filesystem::path planted = L"C:\\Arquivos.exe";
+    const std::filesystem::path mark = L"C:\\vexor-planted-ran.txt";
+    std::error_code ignored;
+    std::filesystem::remove(mark, ignored);
+    const bool plantedHere =
+        std::filesystem::copy_file(TestProgramDirectory() / "planted_program.exe", planted,
+                                   std::filesystem::copy_options::overwrite_existing, ignored);
+    if (std::filesystem::exists(kBrowserPath)) {
+        GTEST_SKIP() << "this machine has the browser at its fixed place";
+    }
+
+    const ShellResult direct = StartProcess(kBrowserPath, BrowserCommandLine(L"x"), 3);
+    ASSERT_FALSE(direct.ok());
+
+    Win32Sockets sockets;
+    fakes::FakeNetwork network({});
+    Win32Shell shell;
+    Form f(sockets, network, shell);
+    f.form.btnAjuda_Click();
+    ASSERT_EQ(f.toolkit.messages.size(), 1u);
+    EXPECT_EQ(f.toolkit.messages[0].text,
+              "Ocorreu um erro e a página de ajuda não poderá ser exibida!");
+    EXPECT_EQ(f.toolkit.messages[0].caption, "ERRO - " + std::to_string(direct.error));
+    EXPECT_EQ(f.toolkit.messages[0].flags, 0x10u);
+
+    Sleep(500);
+    EXPECT_TRUE(plantedHere);
+    EXPECT_FALSE(std::filesystem::exists(mark)) << "C:\\Arquivos.exe was started";
+    std::filesystem::remove(planted, ignored);
+    std::filesystem::remove(mark, ignored);
+}
+
+TEST(Win32Shell, NotepadCommandLines) {
+    const struct {
+        const wchar_t* windows;
+        const wchar_t* report;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"C:\\WINDOWS", L"C:\\Ferramentas\\IP.txt",
+         L"C:\\WINDOWS\\Notepad.exe C:\\Ferramentas\\IP.txt"},
+        {L"C:\\WINDOWS", L"C:\\Minhas Ferramentas\\IP.txt",
+         L"C:\\WINDOWS\\Notepad.exe C:\\Minhas Ferramentas\\IP.txt"},
+        {L"", L"C:\\IP.txt", L"\\Notepad.exe C:\\IP.txt"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NotepadCommandLine(c.windows, c.report), c.expected);
+    }
+    EXPECT_EQ(BrowserCommandLine(L"http://exemplo/ajuda.htm"),
+              L"C:\\Arquivos de Programas\\Internet Explorer\\IEXPLORE.EXE "
+              L"http://exemplo/ajuda.htm");
+}
+
+TEST(Win32Shell, EditorThatCannotStartReportsTheRealError) {
+    wchar_t saved[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"WINDIR", saved, MAX_PATH);
+    SetEnvironmentVariableW(L"WINDIR", L"C:\\pasta-que-nao-existe");
+    Win32Shell shell;
+    const ShellResult result = shell.openInTextEditor(L"C:\\IP.txt");
+    SetEnvironmentVariableW(L"WINDIR", saved);
+    EXPECT_FALSE(result.ok());
+    EXPECT_TRUE(result.error == ERROR_PATH_NOT_FOUND || result.error == ERROR_FILE_NOT_FOUND)
+        << result.error;
+    EXPECT_FALSE(result.reason.empty());
+}
+
+TEST(Win32Shell, ReportIsWrittenInTheAnsiCodePageBesideTheProgram) {
+    Win32Shell shell;
+    EXPECT_EQ(shell.programDirectory(), TestProgramDirectory());
+    fakes::FakeShell scratch;
+    const auto path = scratch.directory / "IP.txt";
+    ASSERT_TRUE(shell.writeReport(path, "Local: ESTAÇÃO\r\n- Versão\r\n").ok());
+    if (GetACP() != 1252) {
+        GTEST_SKIP() << "the ANSI code page here is " << GetACP();
+    }
+    EXPECT_EQ(fakes::ReadFileBytes(path), "Local: ESTA\xC7\xC3O\r\n- Vers\xE3o\r\n");
+}
+
+} // namespace
+} // namespace vexor::win32

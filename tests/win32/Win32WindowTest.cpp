@@ -1,0 +1,209 @@
+#include "platform/win32/Win32Window.h"
+#include "FakeNetwork.h"
+#include "FakeShell.h"
+#include "FakeSockets.h"
+#include "FakeWindow.h"
+#include "main_window/WindowDescription.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vexor::win32 {
+namespace {
+
+class RecordingSink : public IFormEvents {
+  public:
+    std::vector<std::string> events;
+    void Load() override { events.push_back("load"); }
+    void KeyDown(std::uint16_t& keyCode, int shiftState) override {
+        events.push_back("key:" + std::to_string(keyCode) + ":" + std::to_string(shiftState));
+    }
+    void Click(std::string_view control) override {
+        events.push_back("click:" + std::string(control));
+    }
+    void Unload(std::int16_t&) override { events.push_back("unload"); }
+};
+
+// Hands every waiting message to the window as its message loop would.
+void Pump(Win32Window& window) {
+    for (int round = 0; round < 5; ++round) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (!window.PreTranslate(message)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+        Sleep(20);
+    }
+}
+
+RECT RectIn(HWND control, HWND parent) {
+    RECT rect;
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+std::string NameOf(const Win32Window& window, HWND control) {
+    for (const ControlSpec& spec : kMainWindow.controls) {
+        if (window.control(spec.name) == control) {
+            return std::string(spec.name);
+        }
+    }
+    return "?";
+}
+
+class Win32WindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                           nullptr, GetModuleHandleW(nullptr), nullptr);
+        if (probe == nullptr) {
+            GTEST_SKIP() << "no display: windows cannot be created here";
+        }
+        DestroyWindow(probe);
+    }
+};
+
+TEST_F(Win32WindowTest, ControlsStandWhereTheDescriptionPutsThem) {
+    Win32Window window(GetModuleHandleW(nullptr), kMainWindow);
+    ASSERT_EQ(window.dpi(), 96) << "the rectangles below are those of 96 dpi";
+    RECT client;
+    GetClientRect(window.handle(), &client);
+    EXPECT_EQ(client.right, 460);
+    EXPECT_EQ(client.bottom, 252);
+    for (const ControlSpec& spec : kMainWindow.controls) {
+        const HWND control = window.control(spec.name);
+        ASSERT_NE(control, nullptr) << spec.name;
+        RECT rect = RectIn(control, window.handle());
+        if (!spec.container.empty()) {
+            const RECT frame = RectIn(window.control(spec.container), window.handle());
+            OffsetRect(&rect, -frame.left, -frame.top);
+        }
+        EXPECT_EQ(rect.left, spec.left / 15) << spec.name;
+        EXPECT_EQ(rect.top, spec.top / 15) << spec.name;
+        EXPECT_EQ(rect.right - rect.left, spec.width / 15) << spec.name;
+        EXPECT_EQ(rect.bottom - rect.top, spec.height / 15) << spec.name;
+    }
+}
+
+TEST_F(Win32WindowTest, FixedBorderWithoutMaximizeBox) {
+    Win32Window window(GetModuleHandleW(nullptr), kMainWindow);
+    const LONG_PTR style = GetWindowLongPtrW(window.handle(), GWL_STYLE);
+    EXPECT_EQ(style & WS_THICKFRAME, 0);
+    EXPECT_EQ(style & WS_MAXIMIZEBOX, 0);
+    EXPECT_NE(style & WS_CAPTION, 0);
+    EXPECT_NE(style & WS_MINIMIZEBOX, 0);
+    wchar_t title[64];
+    GetWindowTextW(window.handle(), title, 64);
+    EXPECT_EQ(std::wstring(title), L"Vexor Moralto - v2.5");
+}
+
+TEST_F(Win32WindowTest, FocusStartsOnSairAndTabFollowsTheTabIndex) {
+    Win32Window window(GetModuleHandleW(nullptr), kMainWindow);
+    ShowWindow(window.control("lstIPRede"), SW_HIDE);
+    window.showCentred(SW_SHOWNORMAL);
+    Pump(window);
+    ASSERT_EQ(NameOf(window, GetFocus()), "btnSair");
+    std::vector<std::string> order;
+    HWND current = GetFocus();
+    for (int i = 0; i < 6; ++i) {
+        current = GetNextDlgTabItem(window.handle(), current, FALSE);
+        order.push_back(NameOf(window, current));
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"btnAjuda", "txtIPS", "lstIPS", "btnAtualizar",
+                                               "btnImprimir", "btnSair"}));
+    ShowWindow(window.control("lstIPRede"), SW_SHOW);
+    EXPECT_EQ(NameOf(window, GetNextDlgTabItem(window.handle(), window.control("lstIPS"), FALSE)),
+              "lstIPRede");
+}
+
+TEST_F(Win32WindowTest, F5FromAListBoxRefreshes) {
+    Win32Window window(GetModuleHandleW(nullptr), kMainWindow);
+    fakes::FakeSockets sockets;
+    sockets.hostsByName["estacao01"] = {"estacao01", {{192, 0, 2, 10}}};
+    sockets.hostsByName["ALFA"] = {"alfa", {{10, 0, 0, 5}}};
+    fakes::FakeNetwork network(
+        {fakes::Provider("Rede", {fakes::Domain("GRUPO", {fakes::Server("\\\\ALFA")})})});
+    fakes::FakeShell shell;
+    fakes::FakeToolkit toolkit;
+    frmPrincipal form(PlatformServices{sockets, network, shell, toolkit}, window.controls());
+    window.setEventSink(&form);
+    form.Load();
+    window.showCentred(SW_SHOWNORMAL);
+    Pump(window);
+    EXPECT_FALSE(IsWindowVisible(window.control("lstIPRede")));
+
+    SetFocus(window.control("lstIPS"));
+    PostMessageW(window.control("lstIPS"), WM_KEYDOWN, VK_F5, 1);
+    Pump(window);
+    EXPECT_TRUE(IsWindowVisible(window.control("lstIPRede")));
+    EXPECT_FALSE(IsWindowVisible(window.control("rtlIPRede")));
+    EXPECT_EQ(window.controls().lstIPRede.item(0), "ALFA                10.0.0.5");
+    EXPECT_EQ(window.controls().txtIPS.text(), "ESTACAO01");
+    window.setEventSink(nullptr);
+}
+
+TEST_F(Win32WindowTest, AccessKeysClickTheirButtonsAndCloseRunsUnload) {
+    const struct {
+        wchar_t key;
+        const char* click;
+    } cases[] = {{L'S', "click:btnSair"}, {L'A', "click:btnAjuda"}, {L'I', "click:btnImprimir"}};
+    for (const auto& c : cases) {
+        Win32Window window(GetModuleHandleW(nullptr), kMainWindow);
+        RecordingSink sink;
+        window.setEventSink(&sink);
+        window.showCentred(SW_SHOWNORMAL);
+        Pump(window);
+        const HWND focus = GetFocus();
+        // The message loop translates the key into the character the dialog
+        // manager matches against the captions' access keys.
+        PostMessageW(focus, WM_SYSKEYDOWN, c.key, 0x20000001);
+        Pump(window);
+        EXPECT_EQ(std::count(sink.events.begin(), sink.events.end(), c.click), 1) << c.click;
+        EXPECT_EQ(std::count(sink.events.begin(), sink.events.end(), "unload"), 0);
+        SendMessageW(window.handle(), WM_CLOSE, 0, 0);
+        EXPECT_EQ(sink.events.back(), "unload");
+        EXPECT_FALSE(IsWindow(window.handle()));
+    }
+}
+
+// The real program: Alt+S ends it at once.
+TEST_F(Win32WindowTest, AltSEndsTheProgram) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::filesystem::path program =
+        std::filesystem::path(self).parent_path().parent_path() / "src" / "vexormoralto.exe";
+    ASSERT_TRUE(std::filesystem::exists(program)) << program.string();
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::wstring line = L"\"" + program.wstring() + L"\"";
+    ASSERT_TRUE(CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process));
+    HWND found = nullptr;
+    for (int i = 0; i < 200 && found == nullptr; ++i) {
+        Sleep(50);
+        found = FindWindowW(L"VexorMoraltoPrincipal", L"Vexor Moralto - v2.5");
+    }
+    ASSERT_NE(found, nullptr) << "the window did not appear";
+    Sleep(200);
+    HWND sair = FindWindowExW(found, nullptr, L"BUTTON", L"&Sair");
+    ASSERT_NE(sair, nullptr);
+    PostMessageW(sair, WM_SYSKEYDOWN, L'S', 0x20000001);
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+    TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+} // namespace
+} // namespace vexor::win32
