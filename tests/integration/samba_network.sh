@@ -158,6 +158,8 @@ up)
     fi
     ip netns del "$PREFIX-probe"
     "$0" down "$state" >/dev/null 2>&1 || true
+    # Whatever stops the bring-up half way takes down what it had started.
+    trap 'status=$?; [ "$status" -eq 0 ] || "$0" down "$state" >/dev/null 2>&1 || true' EXIT
     rm -rf "$state"
     mkdir -p "$state"
     ip netns add "$PREFIX-br"

@@ -52,18 +52,26 @@ class QtMainWindowTest : public QObject {
     void initTestCase() {
         QApplication::setStyle(QStringLiteral("Windows"));
         LoadApplicationFonts();
+        // Qt lays out in 96-dpi pixels and scales the whole window on a denser
+        // screen; the suite also runs with a scale of 1.25 (120 dpi).
         QCOMPARE(QtMainWindow::ScreenDpi(), 96);
     }
 
     void controlsStandWhereTheDescriptionPutsThem() {
         QtMainWindow window(kMainWindow);
         QCOMPARE(window.windowTitle(), QStringLiteral("Vexor Moralto - v2.5"));
-        QCOMPARE(window.size(), QSize(460, 252));
+        const int dpi = QtMainWindow::ScreenDpi();
+        const auto px = [dpi](int twips) { return TwipsToPixels(twips, dpi); };
+        QCOMPARE(window.size(), QSize(px(6900), px(3780)));
         for (const ControlSpec& spec : kMainWindow.controls) {
             const QWidget* widget = window.control(spec.name);
             QVERIFY2(widget != nullptr, spec.name.data());
-            const QRect expected(spec.left / 15, spec.top / 15, spec.width / 15, spec.height / 15);
+            const QRect expected(px(spec.left), px(spec.top), px(spec.width), px(spec.height));
             QCOMPARE(widget->geometry(), expected);
+            if (dpi == 96) {
+                QCOMPARE(widget->geometry(),
+                         QRect(spec.left / 15, spec.top / 15, spec.width / 15, spec.height / 15));
+            }
             const QString parentName = widget->parentWidget() == &window
                                            ? QString()
                                            : widget->parentWidget()->objectName();
@@ -92,7 +100,7 @@ class QtMainWindowTest : public QObject {
         }
         QVERIFY(QFontInfo(window.control("lstIPRede")->font()).fixedPitch());
         QVERIFY(!QFontInfo(window.control("lstIPS")->font()).fixedPitch());
-        // At 96 dpi the instruction needs two lines of its 233 pixels.
+        // The instruction needs two lines of the label's width, and they fit its height.
         const auto* label = qobject_cast<const QLabel*>(window.control("rtlIPRede"));
         const int lineHeight = QFontMetrics(label->font()).height();
         const int wrapped = label->heightForWidth(label->width());
@@ -101,11 +109,27 @@ class QtMainWindowTest : public QObject {
         QVERIFY(wrapped <= label->height());
     }
 
+    void scalesWithTheScreen() {
+        QtMainWindow window(kMainWindow);
+        window.show();
+        const qreal ratio = window.devicePixelRatioF();
+        if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) {
+            QCOMPARE(ratio, qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
+        }
+        const QPixmap shot = window.grab();
+        QCOMPARE(shot.size(), QSize(qRound(460 * ratio), qRound(252 * ratio)));
+        // Text grows with the window: the instruction still wraps onto two lines
+        // that fit the label.
+        const auto* label = qobject_cast<const QLabel*>(window.control("rtlIPRede"));
+        QVERIFY(label->heightForWidth(label->width()) <= label->height());
+    }
+
     void windowCannotBeResized() {
         QtMainWindow window(kMainWindow);
         window.show();
+        const QSize fixed = window.size();
         window.resize(800, 600);
-        QCOMPARE(window.size(), QSize(460, 252));
+        QCOMPARE(window.size(), fixed);
         QCOMPARE(window.minimumSize(), window.maximumSize());
         QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
     }

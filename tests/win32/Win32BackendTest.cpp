@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <vector>
 #include <windows.h>
 
 namespace vexor::win32 {
@@ -157,6 +159,78 @@ TEST(Win32Shell, ReportIsWrittenInTheAnsiCodePageBesideTheProgram) {
         GTEST_SKIP() << "the ANSI code page here is " << GetACP();
     }
     EXPECT_EQ(fakes::ReadFileBytes(path), "Local: ESTA\xC7\xC3O\r\n- Vers\xE3o\r\n");
+}
+
+// Reads a resource of the program file loaded as data.
+std::string ResourceBytes(HMODULE module, int id, const wchar_t* type) {
+    const HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), type);
+    if (resource == nullptr) {
+        return {};
+    }
+    const auto* data = static_cast<const char*>(LockResource(LoadResource(module, resource)));
+    return std::string(data, SizeofResource(module, resource));
+}
+
+std::wstring VersionString(const std::vector<char>& info, const wchar_t* name) {
+    void* value = nullptr;
+    UINT length = 0;
+    const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+    if (!VerQueryValueW(info.data(), query.c_str(), &value, &length) || length == 0) {
+        return {};
+    }
+    return std::wstring(static_cast<const wchar_t*>(value), length - 1);
+}
+
+TEST(Win32Resources, IconGroupAndVersionInformation) {
+    const std::filesystem::path program =
+        TestProgramDirectory().parent_path() / "src" / "vexormoralto.exe";
+    const HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr) << program.string();
+    const struct {
+        int id;
+        int size;
+    } images[] = {{30001, 32}, {30002, 16}};
+    for (const auto& image : images) {
+        const std::string bytes = ResourceBytes(module, image.id, RT_ICON);
+        ASSERT_GE(bytes.size(), sizeof(BITMAPINFOHEADER)) << image.id;
+        BITMAPINFOHEADER header;
+        std::memcpy(&header, bytes.data(), sizeof header);
+        EXPECT_EQ(header.biWidth, image.size);
+        EXPECT_EQ(header.biHeight, 2 * image.size) << "colour and mask";
+        EXPECT_EQ(header.biBitCount, 4) << "16 colours";
+    }
+    const std::string group = ResourceBytes(module, 1, RT_GROUP_ICON);
+    ASSERT_EQ(group.size(), 6u + 2 * 14u);
+    std::uint16_t count = 0, first = 0, second = 0;
+    std::memcpy(&count, group.data() + 4, 2);
+    std::memcpy(&first, group.data() + 6 + 12, 2);
+    std::memcpy(&second, group.data() + 6 + 14 + 12, 2);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(first, 30001);
+    EXPECT_EQ(second, 30002);
+    FreeLibrary(module);
+
+    DWORD ignored = 0;
+    std::vector<char> info(GetFileVersionInfoSizeW(program.c_str(), &ignored));
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(
+        GetFileVersionInfoW(program.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(5, 2));
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+    EXPECT_EQ(fixed->dwProductVersionMS, MAKELONG(5, 2));
+    EXPECT_EQ(VersionString(info, L"FileVersion"), L"2.05");
+    EXPECT_EQ(VersionString(info, L"ProductVersion"), L"2.05");
+    EXPECT_EQ(VersionString(info, L"ProductName"), L"Vexor Moralto");
+    EXPECT_EQ(VersionString(info, L"OriginalFilename"), L"vexormoralto.exe");
+    EXPECT_NE(VersionString(info, L"FileDescription").find(L"endereços"), std::wstring::npos);
+    WORD* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translation), &length));
+    EXPECT_EQ(translation[0], 0x0409);
+    EXPECT_EQ(translation[1], 0x04B0);
 }
 
 } // namespace

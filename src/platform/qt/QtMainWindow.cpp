@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QIcon>
 #include <QKeyEvent>
@@ -122,8 +123,11 @@ void LoadApplicationFonts() {
 }
 
 int QtMainWindow::ScreenDpi() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen != nullptr ? static_cast<int>(std::lround(screen->logicalDotsPerInch())) : 96;
+    // The dots per inch the fonts are drawn at: twips scaled by the same figure
+    // keep every text inside its control, whatever the desktop's setting.
+    QFont inch;
+    inch.setPointSizeF(72);
+    return QFontInfo(inch).pixelSize();
 }
 
 QtMainWindow::QtMainWindow(const WindowDescription& description, QWidget* parent)
