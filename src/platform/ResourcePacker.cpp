@@ -63,4 +63,15 @@ PackResult PackResources(const std::vector<ResourceEntry>& entries, std::size_t&
     return result;
 }
 
+std::uint32_t ReadResources(const std::vector<ResourceEntry>& entries, std::size_t& next,
+                            std::int32_t* count, void* buffer, std::uint32_t* size) {
+    const PackResult packed = PackResources(entries, next, *count, buffer, *size);
+    if (packed.status == net::kErrorMoreData) {
+        *size = packed.required;
+    } else if (packed.status == net::kNoError) {
+        *count = packed.count;
+    }
+    return packed.status;
+}
+
 } // namespace vexor

@@ -37,4 +37,10 @@ struct PackResult {
 PackResult PackResources(const std::vector<ResourceEntry>& entries, std::size_t& next,
                          std::int32_t maxCount, void* buffer, std::uint32_t size);
 
+// The read of an enumeration served from `entries`: packs the next of them into
+// the caller's buffer, sets the count read, or the size one entry needs when
+// not even one fits; returns the status a Windows read returns.
+std::uint32_t ReadResources(const std::vector<ResourceEntry>& entries, std::size_t& next,
+                            std::int32_t* count, void* buffer, std::uint32_t* size);
+
 } // namespace vexor

@@ -87,14 +87,7 @@ std::uint32_t FakeNetwork::enumResource(NetEnumHandle handle, std::int32_t* coun
     if (opened.readError != net::kNoError) {
         return opened.readError;
     }
-    const PackResult packed = PackResources(opened.entries, opened.next, *count, buffer, *size);
-    if (packed.status == net::kErrorMoreData) {
-        *size = packed.required;
-    }
-    if (packed.status == net::kNoError) {
-        *count = packed.count;
-    }
-    return packed.status;
+    return ReadResources(opened.entries, opened.next, count, buffer, size);
 }
 
 std::uint32_t FakeNetwork::closeEnum(NetEnumHandle handle) {

@@ -3,6 +3,7 @@
 #include "FakeShell.h"
 #include "FakeSockets.h"
 #include "FakeWindow.h"
+#include "RecordingSink.h"
 #include "main_window/WindowDescription.h"
 #include "main_window/frmPrincipal.h"
 
@@ -22,22 +23,7 @@ using namespace vexor;
 
 namespace {
 
-// Records the events the window delivers, in order.
-class RecordingSink : public IFormEvents {
-  public:
-    std::vector<std::string> events;
-    void Load() override { events.push_back("load"); }
-    void KeyDown(std::uint16_t& keyCode, int shiftState) override {
-        events.push_back("key:" + std::to_string(keyCode) + ":" + std::to_string(shiftState));
-    }
-    void Click(std::string_view control) override {
-        events.push_back("click:" + std::string(control));
-    }
-    void Unload(std::int16_t&) override { events.push_back("unload"); }
-    int count(const std::string& event) const {
-        return static_cast<int>(std::count(events.begin(), events.end(), event));
-    }
-};
+using fakes::RecordingSink;
 
 QString Text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<int>(text.size()));

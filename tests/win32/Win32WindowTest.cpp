@@ -3,6 +3,7 @@
 #include "FakeShell.h"
 #include "FakeSockets.h"
 #include "FakeWindow.h"
+#include "RecordingSink.h"
 #include "main_window/WindowDescription.h"
 
 #include <gtest/gtest.h>
@@ -15,18 +16,7 @@
 namespace vexor::win32 {
 namespace {
 
-class RecordingSink : public IFormEvents {
-  public:
-    std::vector<std::string> events;
-    void Load() override { events.push_back("load"); }
-    void KeyDown(std::uint16_t& keyCode, int shiftState) override {
-        events.push_back("key:" + std::to_string(keyCode) + ":" + std::to_string(shiftState));
-    }
-    void Click(std::string_view control) override {
-        events.push_back("click:" + std::string(control));
-    }
-    void Unload(std::int16_t&) override { events.push_back("unload"); }
-};
+using fakes::RecordingSink;
 
 // Hands every waiting message to the window as its message loop would.
 void Pump(Win32Window& window) {

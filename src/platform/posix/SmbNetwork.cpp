@@ -283,13 +283,7 @@ std::uint32_t SmbNetwork::enumResource(NetEnumHandle handle, std::int32_t* count
         return net::kErrorInvalidHandle;
     }
     Listing& listing = found->second;
-    const PackResult packed = PackResources(listing.entries, listing.next, *count, buffer, *size);
-    if (packed.status == net::kErrorMoreData) {
-        *size = packed.required;
-    } else if (packed.status == net::kNoError) {
-        *count = packed.count;
-    }
-    return packed.status;
+    return ReadResources(listing.entries, listing.next, count, buffer, size);
 }
 
 std::uint32_t SmbNetwork::closeEnum(NetEnumHandle handle) {

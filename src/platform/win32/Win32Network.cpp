@@ -95,13 +95,7 @@ std::uint32_t Win32Network::enumResource(NetEnumHandle handle, std::int32_t* cou
                                        Text(entry.lpProvider)});
         }
     }
-    const PackResult packed = PackResources(pending.entries, pending.next, *count, buffer, *size);
-    if (packed.status == ERROR_MORE_DATA) {
-        *size = packed.required;
-    } else if (packed.status == NO_ERROR) {
-        *count = packed.count;
-    }
-    return packed.status;
+    return ReadResources(pending.entries, pending.next, count, buffer, size);
 }
 
 std::uint32_t Win32Network::closeEnum(NetEnumHandle handle) {
