@@ -64,10 +64,10 @@ def icon_image(width, height, pixels):
 
 
 def main():
-    out_dir, specs = sys.argv[1], sys.argv[2:]
+    out_dir, images = sys.argv[1], sys.argv[2:]
     entries = []
-    for spec in specs:
-        resource_id, path = spec.split(":", 1)
+    for image_argument in images:
+        resource_id, path = image_argument.split(":", 1)
         width, height, pixels = read_xpm(path)
         image = icon_image(width, height, pixels)
         with open(f"{out_dir}/icon-{resource_id}.bin", "wb") as out:

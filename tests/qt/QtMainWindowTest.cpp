@@ -49,38 +49,38 @@ class QtMainWindowTest : public QObject {
         const int dpi = QtMainWindow::ScreenDpi();
         const auto px = [dpi](int twips) { return TwipsToPixels(twips, dpi); };
         QCOMPARE(window.size(), QSize(px(6900), px(3780)));
-        for (const ControlSpec& spec : kMainWindow.controls) {
-            const QWidget* widget = window.control(spec.name);
-            QVERIFY2(widget != nullptr, spec.name.data());
-            const QRect expected(px(spec.left), px(spec.top), px(spec.width), px(spec.height));
+        for (const ControlSpec& entry : kMainWindow.controls) {
+            const QWidget* widget = window.control(entry.name);
+            QVERIFY2(widget != nullptr, entry.name.data());
+            const QRect expected(px(entry.left), px(entry.top), px(entry.width), px(entry.height));
             QCOMPARE(widget->geometry(), expected);
             if (dpi == 96) {
-                QCOMPARE(widget->geometry(),
-                         QRect(spec.left / 15, spec.top / 15, spec.width / 15, spec.height / 15));
+                QCOMPARE(widget->geometry(), QRect(entry.left / 15, entry.top / 15,
+                                                   entry.width / 15, entry.height / 15));
             }
             const QString parentName = widget->parentWidget() == &window
                                            ? QString()
                                            : widget->parentWidget()->objectName();
-            QCOMPARE(parentName, Text(spec.container));
+            QCOMPARE(parentName, Text(entry.container));
         }
     }
 
     void captionsAndFonts() {
         QtMainWindow window(kMainWindow);
-        for (const ControlSpec& spec : kMainWindow.controls) {
-            const QWidget* widget = window.control(spec.name);
+        for (const ControlSpec& entry : kMainWindow.controls) {
+            const QWidget* widget = window.control(entry.name);
             if (const auto* button = qobject_cast<const QPushButton*>(widget)) {
-                QCOMPARE(button->text(), Text(spec.caption));
+                QCOMPARE(button->text(), Text(entry.caption));
             } else if (const auto* frame = qobject_cast<const QGroupBox*>(widget)) {
-                QCOMPARE(frame->title(), Text(spec.caption));
+                QCOMPARE(frame->title(), Text(entry.caption));
             } else if (const auto* label = qobject_cast<const QLabel*>(widget)) {
-                QCOMPARE(label->text(), Text(spec.caption));
+                QCOMPARE(label->text(), Text(entry.caption));
                 QVERIFY(label->wordWrap());
             }
             const QFontInfo font(widget->font());
-            QCOMPARE(font.bold(), spec.font.bold);
-            QCOMPARE(widget->font().pointSizeF(), spec.font.points);
-            if (spec.font.face == "Tahoma") {
+            QCOMPARE(font.bold(), entry.font.bold);
+            QCOMPARE(widget->font().pointSizeF(), entry.font.points);
+            if (entry.font.face == "Tahoma") {
                 QCOMPARE(font.family(), QStringLiteral("Tahoma"));
             }
         }

@@ -40,9 +40,9 @@ RECT RectIn(HWND control, HWND parent) {
 }
 
 std::string NameOf(const Win32Window& window, HWND control) {
-    for (const ControlSpec& spec : kMainWindow.controls) {
-        if (window.control(spec.name) == control) {
-            return std::string(spec.name);
+    for (const ControlSpec& entry : kMainWindow.controls) {
+        if (window.control(entry.name) == control) {
+            return std::string(entry.name);
         }
     }
     return "?";
@@ -67,18 +67,18 @@ TEST_F(Win32WindowTest, ControlsStandWhereTheDescriptionPutsThem) {
     GetClientRect(window.handle(), &client);
     EXPECT_EQ(client.right, 460);
     EXPECT_EQ(client.bottom, 252);
-    for (const ControlSpec& spec : kMainWindow.controls) {
-        const HWND control = window.control(spec.name);
-        ASSERT_NE(control, nullptr) << spec.name;
+    for (const ControlSpec& entry : kMainWindow.controls) {
+        const HWND control = window.control(entry.name);
+        ASSERT_NE(control, nullptr) << entry.name;
         RECT rect = RectIn(control, window.handle());
-        if (!spec.container.empty()) {
-            const RECT frame = RectIn(window.control(spec.container), window.handle());
+        if (!entry.container.empty()) {
+            const RECT frame = RectIn(window.control(entry.container), window.handle());
             OffsetRect(&rect, -frame.left, -frame.top);
         }
-        EXPECT_EQ(rect.left, spec.left / 15) << spec.name;
-        EXPECT_EQ(rect.top, spec.top / 15) << spec.name;
-        EXPECT_EQ(rect.right - rect.left, spec.width / 15) << spec.name;
-        EXPECT_EQ(rect.bottom - rect.top, spec.height / 15) << spec.name;
+        EXPECT_EQ(rect.left, entry.left / 15) << entry.name;
+        EXPECT_EQ(rect.top, entry.top / 15) << entry.name;
+        EXPECT_EQ(rect.right - rect.left, entry.width / 15) << entry.name;
+        EXPECT_EQ(rect.bottom - rect.top, entry.height / 15) << entry.name;
     }
 }
 

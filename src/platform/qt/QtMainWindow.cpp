@@ -25,12 +25,12 @@
 namespace vexor {
 namespace {
 
-QFont FontOf(const FontSpec& spec) {
-    QFont font(QString::fromUtf8(spec.face.data(), static_cast<int>(spec.face.size())));
-    font.setPointSizeF(spec.points);
-    font.setWeight(spec.bold ? QFont::Bold : QFont::Normal);
-    font.setStyleHint(spec.face == "Courier New" ? QFont::TypeWriter : QFont::SansSerif);
-    if (spec.face == "Courier New") {
+QFont FontOf(const FontSpec& entry) {
+    QFont font(QString::fromUtf8(entry.face.data(), static_cast<int>(entry.face.size())));
+    font.setPointSizeF(entry.points);
+    font.setWeight(entry.bold ? QFont::Bold : QFont::Normal);
+    font.setStyleHint(entry.face == "Courier New" ? QFont::TypeWriter : QFont::SansSerif);
+    if (entry.face == "Courier New") {
         font.setFixedPitch(true);
     }
     return font;
@@ -40,15 +40,15 @@ QString TextOf(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
 }
 
-std::unique_ptr<QWidget> Create(const ControlSpec& spec, QWidget* parent) {
-    switch (spec.kind) {
+std::unique_ptr<QWidget> Create(const ControlSpec& entry, QWidget* parent) {
+    switch (entry.kind) {
     case ControlKind::Button: {
-        auto button = std::make_unique<QPushButton>(TextOf(spec.caption), parent);
+        auto button = std::make_unique<QPushButton>(TextOf(entry.caption), parent);
         button->setAutoDefault(false);
         return button;
     }
     case ControlKind::Frame: {
-        auto frame = std::make_unique<QGroupBox>(TextOf(spec.caption), parent);
+        auto frame = std::make_unique<QGroupBox>(TextOf(entry.caption), parent);
         frame->setFocusPolicy(Qt::NoFocus);
         return frame;
     }
@@ -60,13 +60,13 @@ std::unique_ptr<QWidget> Create(const ControlSpec& spec, QWidget* parent) {
         return list;
     }
     case ControlKind::Label: {
-        auto label = std::make_unique<QLabel>(TextOf(spec.caption), parent);
+        auto label = std::make_unique<QLabel>(TextOf(entry.caption), parent);
         label->setWordWrap(true);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         return label;
     }
     case ControlKind::TextBox: {
-        auto edit = std::make_unique<QLineEdit>(TextOf(spec.caption), parent);
+        auto edit = std::make_unique<QLineEdit>(TextOf(entry.caption), parent);
         // The box shows what the program found; the user may select and copy it.
         edit->setReadOnly(true);
         return edit;
@@ -158,22 +158,22 @@ void QtMainWindow::Build(const WindowDescription& description) {
     setWindowIcon(icon);
 
     std::vector<std::pair<int, QWidget*>> tabOrder;
-    for (const ControlSpec& spec : description.controls) {
+    for (const ControlSpec& entry : description.controls) {
         QWidget* container =
-            spec.container.empty() ? this : controls_.at(std::string(spec.container));
-        widgets_.push_back(Create(spec, container));
+            entry.container.empty() ? this : controls_.at(std::string(entry.container));
+        widgets_.push_back(Create(entry, container));
         QWidget* widget = widgets_.back().get();
-        widget->setObjectName(TextOf(spec.name));
-        widget->setFont(FontOf(spec.font));
-        widget->setGeometry(px(spec.left), px(spec.top), px(spec.width), px(spec.height));
-        controls_.emplace(std::string(spec.name), widget);
-        if (widget->focusPolicy() != Qt::NoFocus && spec.kind != ControlKind::Label) {
-            tabOrder.emplace_back(spec.tabIndex, widget);
+        widget->setObjectName(TextOf(entry.name));
+        widget->setFont(FontOf(entry.font));
+        widget->setGeometry(px(entry.left), px(entry.top), px(entry.width), px(entry.height));
+        controls_.emplace(std::string(entry.name), widget);
+        if (widget->focusPolicy() != Qt::NoFocus && entry.kind != ControlKind::Label) {
+            tabOrder.emplace_back(entry.tabIndex, widget);
         } else {
             widget->setFocusPolicy(Qt::NoFocus);
         }
         if (auto* button = qobject_cast<QPushButton*>(widget)) {
-            const std::string name(spec.name);
+            const std::string name(entry.name);
             connect(button, &QPushButton::clicked, this, [this, name] {
                 if (sink_ != nullptr) {
                     sink_->Click(name);

@@ -64,10 +64,10 @@ Win32Window::~Win32Window() {
     }
 }
 
-HFONT Win32Window::Font(const FontSpec& spec) {
-    const std::wstring face = Utf8ToWide(spec.face);
-    const int height = -static_cast<int>(std::lround(spec.points * dpi_ / 72.0));
-    fonts_.emplace_back(CreateFontW(height, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
+HFONT Win32Window::Font(const FontSpec& entry) {
+    const std::wstring face = Utf8ToWide(entry.face);
+    const int height = -static_cast<int>(std::lround(entry.points * dpi_ / 72.0));
+    fonts_.emplace_back(CreateFontW(height, 0, 0, 0, entry.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
                                     FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                     DEFAULT_QUALITY, DEFAULT_PITCH, face.c_str()));
     return fonts_.back().get();
@@ -102,31 +102,32 @@ void Win32Window::Build(HINSTANCE instance, const WindowDescription& description
     std::vector<std::pair<int, HWND>> tabOrder;
     std::vector<HWND> frames;
     int id = kFirstControlId;
-    for (const ControlSpec& spec : description.controls) {
+    for (const ControlSpec& entry : description.controls) {
         // Frames do not hold their controls in Win32: a control of a frame is a
         // sibling placed at the frame's corner plus its own offset.
-        int left = spec.left;
-        int top = spec.top;
+        int left = entry.left;
+        int top = entry.top;
         for (const ControlSpec& container : description.controls) {
-            if (!spec.container.empty() && container.name == spec.container) {
+            if (!entry.container.empty() && container.name == entry.container) {
                 left += container.left;
                 top += container.top;
             }
         }
-        const ControlClass kind = ClassOf(spec.kind);
-        const HWND control = CreateWindowExW(
-            kind.exStyle, kind.name, Utf8ToWide(spec.caption).c_str(),
-            WS_CHILD | WS_VISIBLE | kind.style, px(left), px(top), px(spec.width), px(spec.height),
-            window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(spec.font)), FALSE);
-        controls_.emplace(std::string(spec.name), control);
-        if (spec.kind == ControlKind::Button) {
-            buttons_.emplace(id, std::string(spec.name));
+        const ControlClass kind = ClassOf(entry.kind);
+        const HWND control =
+            CreateWindowExW(kind.exStyle, kind.name, Utf8ToWide(entry.caption).c_str(),
+                            WS_CHILD | WS_VISIBLE | kind.style, px(left), px(top), px(entry.width),
+                            px(entry.height), window_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(entry.font)), FALSE);
+        controls_.emplace(std::string(entry.name), control);
+        if (entry.kind == ControlKind::Button) {
+            buttons_.emplace(id, std::string(entry.name));
         }
-        if (spec.kind == ControlKind::Frame) {
+        if (entry.kind == ControlKind::Frame) {
             frames.push_back(control);
         } else if ((kind.style & WS_TABSTOP) != 0) {
-            tabOrder.emplace_back(spec.tabIndex, control);
+            tabOrder.emplace_back(entry.tabIndex, control);
         }
         ++id;
     }

@@ -45,7 +45,7 @@ class Win32Window {
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void Build(HINSTANCE instance, const WindowDescription& description);
-    HFONT Font(const FontSpec& spec);
+    HFONT Font(const FontSpec& entry);
 
     HWND window_ = nullptr;
     IFormEvents* sink_ = nullptr;
