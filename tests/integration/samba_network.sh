@@ -38,12 +38,32 @@ mounts_for() {
     done
 }
 
+# Every Samba instance keeps its state in directories of its own under DIR.
+make_instance_dirs() {
+    mkdir -p "$1"/{etc,run,lib,cache,log,private,lock,state,ncalrpc}
+}
+
+# The smb.conf lines that point an instance at those directories.
+instance_paths() {
+    local dir=$1
+    cat <<PATHS
+   lock directory = $dir/lock
+   state directory = $dir/state
+   cache directory = $dir/cache
+   private dir = $dir/private
+   pid directory = $dir/run
+   ncalrpc dir = $dir/ncalrpc
+   log file = $dir/log/%m.log
+PATHS
+}
+
 write_host_config() {
     local name=$1 group=$2 address=$3 role=$4 dir=$5
     local master=no preferred=no level=0 protocol=NT1
     [ "$role" = master ] && master=yes && preferred=yes && level=65
     [ "$role" = smb2 ] && protocol=SMB2_02
-    mkdir -p "$dir"/{etc,run,lib,cache,log,private,lock,state,ncalrpc,share}
+    make_instance_dirs "$dir"
+    mkdir -p "$dir/share"
     echo "Arquivos de $name" >"$dir/share/LEIAME.txt"
     cat >"$dir/etc/smb.conf" <<CONF
 [global]
@@ -60,13 +80,7 @@ write_host_config() {
    domain master = $master
    os level = $level
    server min protocol = $protocol
-   lock directory = $dir/lock
-   state directory = $dir/state
-   cache directory = $dir/cache
-   private dir = $dir/private
-   pid directory = $dir/run
-   ncalrpc dir = $dir/ncalrpc
-   log file = $dir/log/%m.log
+$(instance_paths "$dir")
    load printers = no
    printing = bsd
    printcap name = /dev/null
@@ -81,7 +95,7 @@ CONF
 
 write_client_config() {
     local dir=$1
-    mkdir -p "$dir"/{etc,run,lib,cache,log,private,lock,state,ncalrpc}
+    make_instance_dirs "$dir"
     cat >"$dir/etc/smb.conf" <<CONF
 [global]
    netbios name = CLIENTE
@@ -91,13 +105,7 @@ write_client_config() {
    name resolve order = bcast
    client min protocol = NT1
    server role = standalone server
-   lock directory = $dir/lock
-   state directory = $dir/state
-   cache directory = $dir/cache
-   private dir = $dir/private
-   pid directory = $dir/run
-   ncalrpc dir = $dir/ncalrpc
-   log file = $dir/log/%m.log
+$(instance_paths "$dir")
    load printers = no
 CONF
     printf 'passwd: files\ngroup: files\nhosts: files wins\n' >"$dir/nsswitch.conf"
