@@ -4,30 +4,8 @@
 # root for the network namespaces.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-. scripts/packages.sh
-# shellcheck disable=SC2086
-ensure_packages $BUILD_PACKAGES $TEST_PACKAGES samba smbclient winbind libnss-winbind
-
-build=build-bench
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --parallel "$(nproc)" --target bench_walk
-
-network=tests/integration/samba_network.sh
-state=$(mktemp -d /tmp/vexor-bench-samba.XXXXXX)
-trap 'bash "$network" down "$state" >/dev/null 2>&1 || true; rm -rf "$state" "$state.skip"' EXIT
-bash "$network" up "$state"
-if [ -f "$state.skip" ]; then
-    exit 0
-fi
-
-elapsed() { # command... -> milliseconds
-    local start end
-    start=$(date +%s%N)
-    bash "$network" client "$state" "$@" >/dev/null 2>&1 || true
-    end=$(date +%s%N)
-    echo $(((end - start) / 1000000))
-}
-median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
+TARGETS=bench_walk
+. bench/samba_bench_lib.sh
 
 echo "Machines our walk finds:"
 bash "$network" client "$state" "$PWD/$build/bench/bench_walk" | sed 's/^/  /'
@@ -47,4 +25,4 @@ done
 ours=$(median <"$state/ours")
 theirs=$(median <"$state/smbtree")
 echo "walk and lookups: ${ours} ms; smbtree -U guest% -S: ${theirs} ms;" \
-    "ratio $(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }') (aim: at most 1.00)"
+    "ratio $(ratio "$ours" "$theirs") (aim: at most 1.00)"

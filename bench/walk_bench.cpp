@@ -12,10 +12,11 @@
 int main() {
     using namespace vexor;
     const auto start = std::chrono::steady_clock::now();
-    SmbNetwork network;
+    const auto names = std::make_shared<PosixNameResolver>();
+    SmbNetwork network(names);
     fakes::FakeListBox list;
     ListNetworkMachines(network, list);
-    PosixSockets sockets;
+    PosixSockets sockets(names);
     clsIPHostResolver resolver(sockets);
     for (const auto& name : list.lines) {
         std::printf("%s %s\n", name.c_str(), resolver.NameToAddress(name).c_str());

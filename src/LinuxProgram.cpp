@@ -17,8 +17,11 @@ int RunLinuxProgram(int argc, char** argv, const std::function<void(QWidget&)>& 
     QApplication::setStyle(QStringLiteral("Windows"));
     LoadApplicationFonts();
 
-    PosixSockets sockets;
-    SmbNetwork network;
+    // The walk starts resolving the names it finds; the address pass then finds
+    // the answers ready in the same resolver.
+    const auto resolver = std::make_shared<PosixNameResolver>();
+    PosixSockets sockets(resolver);
+    SmbNetwork network(resolver);
     PosixShell shell;
     QtMainWindow window(kMainWindow);
     QtToolkit toolkit(window);

@@ -1,20 +1,35 @@
 #!/usr/bin/env bash
 # Runs the integration test binary as the client of the Samba network, or skips
 # (exit 77) when the network could not be brought up for want of namespaces.
-# usage: run_walk_tests.sh STATE_DIR TEST_BINARY [stopped]
+# usage: run_walk_tests.sh STATE_DIR TEST_BINARY [wins|stale|stopped]
+#   (none)   the client's resolver is a stock one: files, then DNS
+#   wins     the same tests with "hosts: files wins" and winbindd
+#   stale    two servers' links are taken down between two refreshes
+#   stopped  one server's daemons are killed first
 set -euo pipefail
-here=$(dirname "$0")
+here=$(cd "$(dirname "$0")" && pwd)
 state=$1
 binary=$2
+network="$here/samba_network.sh"
 if [ -f "$state.skip" ]; then
     cat "$state.skip"
     exit 77
 fi
-if [ "${3:-}" = stopped ]; then
+case "${3:-}" in
+wins)
+    exec bash "$network" client-wins "$state" "$binary" --gtest_filter='SambaNetwork.*'
+    ;;
+stale)
+    export VEXOR_LINKS_DOWN="bash $network link $state BETA down && bash $network link $state EPSILON down"
+    export VEXOR_LINKS_UP="bash $network link $state BETA up && bash $network link $state EPSILON up"
+    exec bash "$network" client "$state" "$binary" --gtest_filter='SambaNetworkStale.*'
+    ;;
+stopped)
     # Killed outright, the host sends no farewell announcement: the browse master
     # keeps listing it. The client's cache of resolved names is cleared.
-    bash "$here/samba_network.sh" stop-host "$state" EPSILON
-    bash "$here/samba_network.sh" client "$state" net cache flush >/dev/null 2>&1 || true
-    exec bash "$here/samba_network.sh" client "$state" "$binary" --gtest_filter='SambaNetworkStopped.*'
-fi
-exec bash "$here/samba_network.sh" client "$state" "$binary" --gtest_filter='SambaNetwork.*'
+    bash "$network" stop-host "$state" EPSILON
+    bash "$network" client "$state" net cache flush >/dev/null 2>&1 || true
+    exec bash "$network" client "$state" "$binary" --gtest_filter='SambaNetworkStopped.*'
+    ;;
+esac
+exec bash "$network" client "$state" "$binary" --gtest_filter='SambaNetwork.*'

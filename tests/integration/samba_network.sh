@@ -4,7 +4,10 @@
 # every daemon runs in a private mount namespace over its own directories.
 #
 #   samba_network.sh up STATE_DIR        start the hosts and wait for the browse lists
-#   samba_network.sh client STATE_DIR CMD...   run CMD as the client machine CLIENTE
+#   samba_network.sh client STATE_DIR CMD...   run CMD as the client machine CLIENTE,
+#                                               whose resolver is a stock one (files, dns)
+#   samba_network.sh client-wins STATE_DIR CMD...   the same with "hosts: files wins"
+#   samba_network.sh link STATE_DIR NAME up|down    take one host off the network or back
 #   samba_network.sh stop-host STATE_DIR NAME   kill one host's daemons outright
 #   samba_network.sh down STATE_DIR      stop everything and remove the namespaces
 #
@@ -24,7 +27,7 @@ HOSTS=(
 CLIENT_ADDRESS=$SUBNET.100
 SAMBA_DIRS="etc:/etc/samba run:/run/samba lib:/var/lib/samba cache:/var/cache/samba log:/var/log/samba"
 
-command=${1:?usage: samba_network.sh up|client|stop-host|down STATE_DIR ...}
+command=${1:?usage: samba_network.sh up|client|client-wins|link|stop-host|down STATE_DIR ...}
 state=${2:?state directory}
 shift 2
 
@@ -108,7 +111,11 @@ write_client_config() {
 $(instance_paths "$dir")
    load printers = no
 CONF
-    printf 'passwd: files\ngroup: files\nhosts: files wins\n' >"$dir/nsswitch.conf"
+    # A stock Debian resolver, as almost every Linux desktop has it; its DNS
+    # server is this namespace's own loopback, where nothing answers.
+    printf 'passwd: files\ngroup: files\nhosts: files dns\n' >"$dir/nsswitch.conf"
+    printf 'passwd: files\ngroup: files\nhosts: files wins\n' >"$dir/nsswitch-wins.conf"
+    printf 'nameserver 127.0.0.1\n' >"$dir/resolv.conf"
     printf '127.0.0.1\tlocalhost\n' >"$dir/hosts"
 }
 
@@ -126,12 +133,14 @@ add_host_namespace() {
     ip netns exec "$namespace" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 || true
 }
 
-# Runs a command as the client: its namespaces, its name, its Samba files.
+# Runs a command as the client: its namespaces, its name, its Samba files, and
+# the name service switch NSSWITCH (stock unless told).
 in_client() {
     local dir=$state/CLIENTE
     ip netns exec "$(ns CLIENTE)" unshare -m -u --propagation private sh -c \
-        "$(mounts_for "$dir") mount --bind $dir/nsswitch.conf /etc/nsswitch.conf && \
-         mount --bind $dir/hosts /etc/hosts && hostname cliente && exec \"\$@\"" client "$@"
+        "$(mounts_for "$dir") mount --bind $dir/${NSSWITCH:-nsswitch.conf} /etc/nsswitch.conf && \
+         mount --bind $dir/hosts /etc/hosts && mount --bind $dir/resolv.conf /etc/resolv.conf && \
+         hostname cliente && exec \"\$@\"" client "$@"
 }
 
 # Each browse master's list holds every server of its workgroup and the other
@@ -188,7 +197,7 @@ up)
         ip netns exec "$(ns "$name")" unshare -m --propagation private sh -c \
             "$(mounts_for "$dir") smbd -D -s /etc/samba/smb.conf && nmbd -D -s /etc/samba/smb.conf"
     done
-    in_client winbindd -D -s /etc/samba/smb.conf
+    NSSWITCH=nsswitch-wins.conf in_client winbindd -D -s /etc/samba/smb.conf
     # nmbd's election and announcement timers are compiled in; the lists fill in
     # about half a minute.
     for _ in $(seq 120); do
@@ -203,6 +212,12 @@ up)
     ;;
 client)
     in_client "$@"
+    ;;
+client-wins)
+    NSSWITCH=nsswitch-wins.conf in_client "$@"
+    ;;
+link)
+    ip -n "$(ns "$1")" link set eth0 "$2"
     ;;
 stop-host)
     ip netns pids "$(ns "$1")" 2>/dev/null | xargs -r kill -9 2>/dev/null || true

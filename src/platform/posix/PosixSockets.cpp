@@ -23,10 +23,6 @@ struct IfAddrsDeleter {
     void operator()(ifaddrs* list) const { freeifaddrs(list); }
 };
 
-struct AddrInfoDeleter {
-    void operator()(addrinfo* list) const { freeaddrinfo(list); }
-};
-
 std::array<char, 4> BytesOf(const sockaddr* address) {
     std::array<char, 4> bytes{};
     const auto* in = reinterpret_cast<const sockaddr_in*>(address);
@@ -59,6 +55,9 @@ std::vector<std::array<char, 4>> LocalInterfaceAddresses() {
     }
     return external.empty() ? loopback : external;
 }
+
+PosixSockets::PosixSockets(std::shared_ptr<PosixNameResolver> resolver)
+    : resolver_(std::move(resolver)) {}
 
 int PosixSockets::startup(std::uint16_t /*versionRequested*/, SocketsStartupRecord& record) {
     record.wVersion = kSocketsVersion11;
@@ -98,25 +97,16 @@ const HostEnt* PosixSockets::hostByName(const char* name) {
             return Publish(name, std::move(addresses));
         }
     }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_CANONNAME;
-    addrinfo* raw = nullptr;
-    if (getaddrinfo(name, nullptr, &hints, &raw) != 0 || raw == nullptr) {
+    auto answer = resolver_->Resolve(name);
+    if (answer.addresses.empty()) {
         return nullptr;
     }
-    const std::unique_ptr<addrinfo, AddrInfoDeleter> list(raw);
     std::vector<std::array<char, 4>> addresses;
-    for (const addrinfo* entry = list.get(); entry != nullptr; entry = entry->ai_next) {
-        const auto bytes = BytesOf(entry->ai_addr);
-        // getaddrinfo repeats an address once per socket type; a host record lists it once.
-        if (std::find(addresses.begin(), addresses.end(), bytes) == addresses.end()) {
-            addresses.push_back(bytes);
-        }
+    for (const Ipv4& address : answer.addresses) {
+        addresses.push_back({static_cast<char>(address[0]), static_cast<char>(address[1]),
+                             static_cast<char>(address[2]), static_cast<char>(address[3])});
     }
-    const char* canonical = list->ai_canonname != nullptr ? list->ai_canonname : name;
-    return Publish(canonical, std::move(addresses));
+    return Publish(std::move(answer.canonicalName), std::move(addresses));
 }
 
 const HostEnt* PosixSockets::hostByAddr(const char* address, int length, int type) {

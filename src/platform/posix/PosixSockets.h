@@ -1,17 +1,23 @@
 #pragma once
 
+#include "PosixNameResolver.h"
 #include "platform/Sockets.h"
 
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace vexor {
 
-// The sockets library on Linux: the libc resolver, with the local host name
-// answered from the machine's own interfaces as Windows answers it.
+// The sockets library on Linux: other machines' names resolved as Windows
+// resolves them (see PosixNameResolver), the local host name answered from the
+// machine's own interfaces as Windows answers it.
 class PosixSockets : public ISocketsLibrary {
   public:
+    explicit PosixSockets(
+        std::shared_ptr<PosixNameResolver> resolver = std::make_shared<PosixNameResolver>());
+
     int startup(std::uint16_t versionRequested, SocketsStartupRecord& record) override;
     int cleanup() override { return 0; }
     int lastError() override { return lastError_; }
@@ -22,6 +28,7 @@ class PosixSockets : public ISocketsLibrary {
   private:
     const HostEnt* Publish(std::string name, std::vector<std::array<char, 4>> addresses);
 
+    std::shared_ptr<PosixNameResolver> resolver_;
     int lastError_ = 0;
     // The record handed out last and what it points at; replaced by the next call.
     HostEnt record_{};

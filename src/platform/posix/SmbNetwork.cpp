@@ -1,13 +1,9 @@
 #include "SmbNetwork.h"
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
 #include <dlfcn.h>
 #include <libsmbclient.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 namespace vexor {
 namespace {
@@ -24,25 +20,6 @@ void AnonymousLogin(SMBCCTX* /*context*/, const char* /*server*/, const char* /*
     if (passwordLength > 0) {
         password[0] = '\0';
     }
-}
-
-// The server's IPv4 address as the system resolver knows it, or its name when the
-// resolver does not. libsmbclient's own NetBIOS lookup waits half a second for
-// broadcast answers on every server; the system's (files, WINS, DNS) answers at
-// once when it can.
-std::string ServerHost(const std::string& name) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-        return name;
-    }
-    char text[INET_ADDRSTRLEN] = {};
-    const auto* address = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-    const bool converted = inet_ntop(AF_INET, &address->sin_addr, text, sizeof text) != nullptr;
-    freeaddrinfo(found);
-    return converted ? std::string(text) : name;
 }
 
 struct SmbEntry {
@@ -186,7 +163,8 @@ std::uint32_t NetErrorFromErrno(int error) {
     }
 }
 
-SmbNetwork::SmbNetwork() = default;
+SmbNetwork::SmbNetwork(std::shared_ptr<PosixNameResolver> resolver)
+    : resolver_(std::move(resolver)) {}
 SmbNetwork::~SmbNetwork() = default;
 
 std::uint32_t SmbNetwork::List(const NetResource& container, std::vector<ResourceEntry>& entries) {
@@ -205,8 +183,16 @@ std::uint32_t SmbNetwork::List(const NetResource& container, std::vector<Resourc
         break;
     case net::kDisplayServer: {
         const std::size_t start = remote.find_first_not_of('\\');
-        url = "smb://" +
-              ServerHost(start == std::string::npos ? std::string() : remote.substr(start)) + "/";
+        const auto answer =
+            resolver_->Resolve(start == std::string::npos ? std::string() : remote.substr(start));
+        // A server whose name nobody answers cannot be opened; libsmbclient's own
+        // lookup would only wait longer to find the same.
+        if (answer.addresses.empty()) {
+            return net::kErrorBadNetPath;
+        }
+        const Ipv4& address = answer.addresses.front();
+        url = "smb://" + std::to_string(address[0]) + "." + std::to_string(address[1]) + "." +
+              std::to_string(address[2]) + "." + std::to_string(address[3]) + "/";
         browseList = false;
         childDisplayType = net::kDisplayShare;
         break;
@@ -245,6 +231,45 @@ std::uint32_t SmbNetwork::List(const NetResource& container, std::vector<Resourc
     return net::kNoError;
 }
 
+void SmbNetwork::ReadBrowseList() {
+    resolver_->ForgetAnswers();
+    BrowseList browse;
+    NetResource root{};
+    root.dwDisplayType = net::kDisplayNetwork;
+    root.lpRemoteName = const_cast<char*>(kSmbProviderName);
+    browse.status = List(root, browse.workgroups);
+    for (const ResourceEntry& workgroup : browse.workgroups) {
+        NetResource container{};
+        container.dwDisplayType = net::kDisplayDomain;
+        container.lpRemoteName = const_cast<char*>(workgroup.remoteName->c_str());
+        auto& servers = browse.servers[*workgroup.remoteName];
+        if (List(container, servers) != net::kNoError) {
+            browse.servers.erase(*workgroup.remoteName);
+            continue;
+        }
+        for (const ResourceEntry& server : servers) {
+            resolver_->Prefetch(server.remoteName->substr(2));
+        }
+    }
+    browse_ = std::move(browse);
+}
+
+std::uint32_t SmbNetwork::Served(const NetResource& container,
+                                 std::vector<ResourceEntry>& entries) {
+    if (browse_ && container.dwDisplayType == net::kDisplayNetwork) {
+        entries = browse_->workgroups;
+        return browse_->status;
+    }
+    if (browse_ && container.dwDisplayType == net::kDisplayDomain) {
+        if (const auto found = browse_->servers.find(container.lpRemoteName);
+            found != browse_->servers.end()) {
+            entries = found->second;
+            return net::kNoError;
+        }
+    }
+    return List(container, entries);
+}
+
 std::uint32_t SmbNetwork::openEnum(std::uint32_t /*scope*/, std::uint32_t /*type*/,
                                    std::uint32_t /*usage*/, const NetResource* container,
                                    NetEnumHandle* handle) {
@@ -260,13 +285,14 @@ std::uint32_t SmbNetwork::openEnum(std::uint32_t /*scope*/, std::uint32_t /*type
     }
     Listing listing;
     if (container == nullptr || container->lpRemoteName == nullptr) {
+        ReadBrowseList();
         ResourceEntry provider;
         provider.displayType = net::kDisplayNetwork;
         provider.usage = net::kUsageContainer;
         provider.remoteName = kSmbProviderName;
         provider.provider = kSmbProviderName;
         listing.entries.push_back(std::move(provider));
-    } else if (const std::uint32_t status = List(*container, listing.entries);
+    } else if (const std::uint32_t status = Served(*container, listing.entries);
                status != net::kNoError) {
         return status;
     }

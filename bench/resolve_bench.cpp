@@ -1,0 +1,22 @@
+// Asks the local link for one name as the resolver's last step does, and prints
+// the answer and the milliseconds it took.
+#include "platform/posix/LocalLinkQuery.h"
+
+#include <chrono>
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: bench_resolve NAME\n");
+        return 2;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const auto addresses = vexor::QueryLocalLink(argv[1], vexor::InterfaceTargets());
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    for (const auto& a : addresses) {
+        std::printf("%u.%u.%u.%u ", a[0], a[1], a[2], a[3]);
+    }
+    std::printf("ms=%.2f\n", ms);
+    return addresses.empty() ? 1 : 0;
+}

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Builds every libFuzzer harness with clang and runs each for FUZZ_SECONDS
+# (60 unless told) over its corpus in tests/fuzz/corpus/<name>. New inputs go
+# to a scratch directory, so the tree is not changed; a crash fails the run and
+# leaves its input in build-fuzz/crashes/ to be added to the corpus.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/packages.sh
+# shellcheck disable=SC2086
+ensure_packages $FUZZ_PACKAGES
+
+build=build-fuzz
+CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXOR_FUZZ=ON \
+    -DVEXOR_BUILD_QT=OFF -DVEXOR_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" --parallel "$(nproc)"
+mkdir -p "$build/crashes"
+seconds=${FUZZ_SECONDS:-60}
+status=0
+for corpus in tests/fuzz/corpus/*/; do
+    name=$(basename "$corpus")
+    scratch=$(mktemp -d)
+    echo "== fuzzing $name for ${seconds} s =="
+    if ! "$build/tests/fuzz/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -print_final_stats=1 -artifact_prefix="$build/crashes/$name-" "$scratch" "$corpus" \
+        2>"$build/$name.log"; then
+        tail -n 40 "$build/$name.log" >&2
+        echo "FAIL: $name found a crash; its input is in $build/crashes/" >&2
+        status=1
+    else
+        grep -E '^(stat::number_of_executed_units|stat::new_units_added)' "$build/$name.log" || true
+    fi
+    rm -rf "$scratch"
+done
+exit $status

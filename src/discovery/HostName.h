@@ -1,0 +1,21 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vexor {
+
+// An IPv4 address as its four bytes in network order.
+using Ipv4 = std::array<std::uint8_t, 4>;
+
+// The form under which two names of one machine compare equal: ASCII letters in
+// lower case, a trailing dot and a trailing ".local" removed. Discovery sources
+// spell the same machine "ALFA", "alfa" and "alfa.local".
+std::string MachineKey(std::string_view name);
+
+// True when `name` ends in ".local" (any case, an optional trailing dot).
+bool IsLocalDomainName(std::string_view name);
+
+} // namespace vexor
