@@ -2,8 +2,8 @@
 // as a refresh makes them; prints the machines and the seconds taken.
 #include "FakeWindow.h"
 #include "network/modNetwork.h"
+#include "platform/posix/LinuxNetwork.h"
 #include "platform/posix/PosixSockets.h"
-#include "platform/posix/SmbNetwork.h"
 #include "resolver/clsIPHostResolver.h"
 
 #include <chrono>
@@ -13,9 +13,9 @@ int main() {
     using namespace vexor;
     const auto start = std::chrono::steady_clock::now();
     const auto names = std::make_shared<PosixNameResolver>();
-    SmbNetwork network(names);
+    const auto network = MakeLinuxNetwork(names);
     fakes::FakeListBox list;
-    ListNetworkMachines(network, list);
+    ListNetworkMachines(*network, list);
     PosixSockets sockets(names);
     clsIPHostResolver resolver(sockets);
     for (const auto& name : list.lines) {

@@ -1,12 +1,12 @@
 # Debian packages the build, the tests and the program need. Sourced by the
 # other scripts; `ensure_packages LIST...` installs whatever is missing.
 
-BUILD_PACKAGES="cmake g++ make pkg-config libgtest-dev qt6-base-dev libsmbclient-dev"
-RUN_PACKAGES="libqt6widgets6 libsmbclient fonts-wine fonts-liberation fontconfig xdg-utils"
+BUILD_PACKAGES="cmake g++ make pkg-config libgtest-dev qt6-base-dev libsmbclient-dev libxml2-dev libcurl4-openssl-dev libavahi-client-dev"
+RUN_PACKAGES="libqt6widgets6 libsmbclient fonts-wine fonts-liberation fontconfig xdg-utils libxml2 libcurl4 libavahi-client3"
 DISPLAY_PACKAGES="xvfb xauth icewm imagemagick x11-utils xdotool"
 WINDOWS_PACKAGES="cmake make python3 mingw-w64 wine64 xvfb xauth x11-utils fonts-wine"
-TEST_PACKAGES="iproute2 util-linux samba smbclient winbind libnss-winbind"
-FUZZ_PACKAGES="cmake make clang libclang-rt-14-dev"
+TEST_PACKAGES="iproute2 util-linux samba smbclient winbind libnss-winbind wsdd avahi-daemon avahi-utils dbus"
+FUZZ_PACKAGES="cmake make clang libclang-rt-14-dev pkg-config libxml2-dev"
 
 ensure_packages() {
     local missing=()

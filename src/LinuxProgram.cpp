@@ -2,9 +2,9 @@
 
 #include "main_window/WindowDescription.h"
 #include "main_window/frmPrincipal.h"
+#include "platform/posix/LinuxNetwork.h"
 #include "platform/posix/PosixShell.h"
 #include "platform/posix/PosixSockets.h"
-#include "platform/posix/SmbNetwork.h"
 #include "platform/qt/QtMainWindow.h"
 #include "platform/qt/QtToolkit.h"
 
@@ -21,11 +21,11 @@ int RunLinuxProgram(int argc, char** argv, const std::function<void(QWidget&)>& 
     // the answers ready in the same resolver.
     const auto resolver = std::make_shared<PosixNameResolver>();
     PosixSockets sockets(resolver);
-    SmbNetwork network(resolver);
+    const auto network = MakeLinuxNetwork(resolver);
     PosixShell shell;
     QtMainWindow window(kMainWindow);
     QtToolkit toolkit(window);
-    frmPrincipal form(PlatformServices{sockets, network, shell, toolkit}, window.controls());
+    frmPrincipal form(PlatformServices{sockets, *network, shell, toolkit}, window.controls());
     window.setEventSink(&form);
 
     // The load handler runs before the window is first shown; its message boxes

@@ -4,8 +4,8 @@
 #include "FakeWindow.h"
 #include "main_window/frmPrincipal.h"
 #include "network/modNetwork.h"
+#include "platform/posix/LinuxNetwork.h"
 #include "platform/posix/PosixSockets.h"
-#include "platform/posix/SmbNetwork.h"
 #include "resolver/clsIPHostResolver.h"
 
 #include <gtest/gtest.h>
@@ -32,9 +32,9 @@ std::string Line(const std::string& name, const std::string& address) {
 }
 
 TEST(SambaNetwork, WalkListsEveryServerDepthFirst) {
-    SmbNetwork network;
+    const auto network = MakeLinuxNetwork(std::make_shared<PosixNameResolver>());
     fakes::FakeListBox list;
-    EXPECT_TRUE(ListNetworkMachines(network, list));
+    EXPECT_TRUE(ListNetworkMachines(*network, list));
     EXPECT_EQ(list.lines, kServers);
 }
 
@@ -48,16 +48,16 @@ TEST(SambaNetwork, ServerNamesResolveToTheirAddresses) {
 }
 
 TEST(SambaNetwork, SharesOfAServerThatRefusesSmb1AreRead) {
-    SmbNetwork network;
+    const auto network = MakeLinuxNetwork(std::make_shared<PosixNameResolver>());
     NetResource server{};
     server.dwDisplayType = net::kDisplayServer;
     server.lpRemoteName = const_cast<char*>("\\\\GAMA");
     NetEnumHandle handle = nullptr;
-    ASSERT_EQ(network.openEnum(net::kScopeGlobalNet, 0, 0, &server, &handle), net::kNoError);
+    ASSERT_EQ(network->openEnum(net::kScopeGlobalNet, 0, 0, &server, &handle), net::kNoError);
     alignas(NetResource) std::byte buffer[4096];
     std::int32_t count = -1;
     std::uint32_t size = sizeof buffer;
-    ASSERT_EQ(network.enumResource(handle, &count, buffer, &size), net::kNoError);
+    ASSERT_EQ(network->enumResource(handle, &count, buffer, &size), net::kNoError);
     Lines shares;
     for (std::int32_t i = 0; i < count; ++i) {
         NetResource share;
@@ -66,7 +66,7 @@ TEST(SambaNetwork, SharesOfAServerThatRefusesSmb1AreRead) {
         shares.emplace_back(share.lpRemoteName);
     }
     EXPECT_NE(std::find(shares.begin(), shares.end(), "\\\\GAMA\\publico"), shares.end());
-    network.closeEnum(handle);
+    network->closeEnum(handle);
 }
 
 // One refresh as the program makes it, with a resolver of its own shared by the
@@ -82,14 +82,14 @@ struct Refreshed {
 Refreshed Refresh() {
     const auto resolver = std::make_shared<PosixNameResolver>();
     PosixSockets sockets(resolver);
-    SmbNetwork network(resolver);
+    const auto network = MakeLinuxNetwork(resolver);
     fakes::FakeShell shell;
     fakes::FakeToolkit toolkit;
     fakes::FakeTextBox txtIPS;
     fakes::FakeListBox lstIPS;
     fakes::FakeListBox lstIPRede;
     fakes::FakeLabel rtlIPRede;
-    frmPrincipal form(PlatformServices{sockets, network, shell, toolkit},
+    frmPrincipal form(PlatformServices{sockets, *network, shell, toolkit},
                       FormControls{txtIPS, lstIPS, lstIPRede, rtlIPRede});
     const auto start = std::chrono::steady_clock::now();
     form.btnAtualizar_Click();
@@ -144,10 +144,10 @@ TEST(SambaNetworkStale, ServersOffTheNetworkCostAtMostOneTimeOut) {
 // it, but its name no longer resolves and it cannot be opened.
 TEST(SambaNetworkStopped, ServerThatStoppedIsListedWithoutAddress) {
     PosixSockets sockets;
-    SmbNetwork network;
+    const auto network = MakeLinuxNetwork(std::make_shared<PosixNameResolver>());
     fakes::FakeListBox list;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(ListNetworkMachines(network, list));
+    EXPECT_TRUE(ListNetworkMachines(*network, list));
     EXPECT_EQ(list.lines, kServers);
 
     clsIPHostResolver resolver(sockets);

@@ -142,6 +142,8 @@ in_client() {
          mount --bind $dir/hosts /etc/hosts && mount --bind $dir/resolv.conf /etc/resolv.conf && \
          hostname cliente && exec \"\$@\"" client "$@"
 }
+# The machine's own mDNS daemon, if one runs, is not the client's to ask.
+export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/vexor-no-bus
 
 # Each browse master's list holds every server of its workgroup and the other
 # workgroup, and the client sees both workgroups.

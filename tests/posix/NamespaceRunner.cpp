@@ -34,6 +34,9 @@ std::optional<std::string> RunInNetworkNamespace(const std::string& setUp,
     const pid_t child = fork();
     if (child == 0) {
         close(pipeFds[0]);
+        // A D-Bus socket is not bound to a network namespace: the system's mDNS
+        // daemon, if one runs, must not be asked to browse the real network.
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/vexor-no-bus", 1);
         if (unshare(CLONE_NEWNET) != 0) {
             WriteAll(pipeFds[1], kNotPermitted);
             _exit(0);

@@ -163,158 +163,78 @@ std::uint32_t NetErrorFromErrno(int error) {
     }
 }
 
-SmbNetwork::SmbNetwork(std::shared_ptr<PosixNameResolver> resolver)
+SmbBrowser::SmbBrowser(std::shared_ptr<PosixNameResolver> resolver)
     : resolver_(std::move(resolver)) {}
-SmbNetwork::~SmbNetwork() = default;
+SmbBrowser::~SmbBrowser() = default;
 
-std::uint32_t SmbNetwork::List(const NetResource& container, std::vector<ResourceEntry>& entries) {
-    const std::string remote = container.lpRemoteName;
-    std::string url;
-    bool browseList = true;
-    std::uint32_t childDisplayType = 0;
-    switch (container.dwDisplayType) {
-    case net::kDisplayNetwork:
-        url = "smb://";
-        childDisplayType = net::kDisplayDomain;
-        break;
-    case net::kDisplayDomain:
-        url = "smb://" + remote + "/";
-        childDisplayType = net::kDisplayServer;
-        break;
-    case net::kDisplayServer: {
-        const std::size_t start = remote.find_first_not_of('\\');
-        const auto answer =
-            resolver_->Resolve(start == std::string::npos ? std::string() : remote.substr(start));
-        // A server whose name nobody answers cannot be opened; libsmbclient's own
-        // lookup would only wait longer to find the same.
-        if (answer.addresses.empty()) {
-            return net::kErrorBadNetPath;
-        }
-        const Ipv4& address = answer.addresses.front();
-        url = "smb://" + std::to_string(address[0]) + "." + std::to_string(address[1]) + "." +
-              std::to_string(address[2]) + "." + std::to_string(address[3]) + "/";
-        browseList = false;
-        childDisplayType = net::kDisplayShare;
-        break;
-    }
-    default:
-        return net::kErrorNotContainer;
-    }
-
-    std::vector<SmbEntry> found;
-    if (const int error = context_->List(url, browseList, found); error != 0) {
-        return NetErrorFromErrno(error);
-    }
-    for (const SmbEntry& item : found) {
-        const unsigned kind = item.type;
-        ResourceEntry entry;
-        entry.displayType = childDisplayType;
-        entry.provider = kSmbProviderName;
-        entry.comment = item.comment;
-        if (kind == SMBC_WORKGROUP && childDisplayType == net::kDisplayDomain) {
-            entry.usage = net::kUsageContainer;
-            entry.remoteName = item.name;
-        } else if (kind == SMBC_SERVER && childDisplayType == net::kDisplayServer) {
-            entry.usage = net::kUsageContainer;
-            entry.remoteName = "\\\\" + item.name;
-        } else if ((kind == SMBC_FILE_SHARE || kind == SMBC_PRINTER_SHARE ||
-                    kind == SMBC_IPC_SHARE || kind == SMBC_COMMS_SHARE) &&
-                   childDisplayType == net::kDisplayShare) {
-            entry.usage = net::kUsageConnectable;
-            entry.type = kind == SMBC_FILE_SHARE ? net::kTypeDisk : net::kTypeAny;
-            entry.remoteName = remote + "\\" + item.name;
-        } else {
-            continue;
-        }
-        entries.push_back(std::move(entry));
-    }
-    return net::kNoError;
-}
-
-void SmbNetwork::ReadBrowseList() {
-    resolver_->ForgetAnswers();
-    BrowseList browse;
-    NetResource root{};
-    root.dwDisplayType = net::kDisplayNetwork;
-    root.lpRemoteName = const_cast<char*>(kSmbProviderName);
-    browse.status = List(root, browse.workgroups);
-    for (const ResourceEntry& workgroup : browse.workgroups) {
-        NetResource container{};
-        container.dwDisplayType = net::kDisplayDomain;
-        container.lpRemoteName = const_cast<char*>(workgroup.remoteName->c_str());
-        auto& servers = browse.servers[*workgroup.remoteName];
-        if (List(container, servers) != net::kNoError) {
-            browse.servers.erase(*workgroup.remoteName);
-            continue;
-        }
-        for (const ResourceEntry& server : servers) {
-            resolver_->Prefetch(server.remoteName->substr(2));
-        }
-    }
-    browse_ = std::move(browse);
-}
-
-std::uint32_t SmbNetwork::Served(const NetResource& container,
-                                 std::vector<ResourceEntry>& entries) {
-    if (browse_ && container.dwDisplayType == net::kDisplayNetwork) {
-        entries = browse_->workgroups;
-        return browse_->status;
-    }
-    if (browse_ && container.dwDisplayType == net::kDisplayDomain) {
-        if (const auto found = browse_->servers.find(container.lpRemoteName);
-            found != browse_->servers.end()) {
-            entries = found->second;
-            return net::kNoError;
-        }
-    }
-    return List(container, entries);
-}
-
-std::uint32_t SmbNetwork::openEnum(std::uint32_t /*scope*/, std::uint32_t /*type*/,
-                                   std::uint32_t /*usage*/, const NetResource* container,
-                                   NetEnumHandle* handle) {
-    if (handle == nullptr) {
-        return net::kErrorInvalidParameter;
-    }
+bool SmbBrowser::Ready() {
     if (!context_) {
         context_ = std::make_unique<SmbContext>();
     }
     if (!context_->ready()) {
         context_.reset();
+        return false;
+    }
+    return true;
+}
+
+std::vector<FoundMachine> SmbBrowser::BrowseList() {
+    std::vector<FoundMachine> found;
+    std::vector<SmbEntry> workgroups;
+    if (!Ready() || context_->List("smb://", true, workgroups) != 0) {
+        return found;
+    }
+    for (const SmbEntry& workgroup : workgroups) {
+        std::vector<SmbEntry> servers;
+        if (workgroup.type != SMBC_WORKGROUP ||
+            context_->List("smb://" + workgroup.name + "/", true, servers) != 0) {
+            continue;
+        }
+        for (const SmbEntry& server : servers) {
+            if (server.type == SMBC_SERVER) {
+                // Resolved in the background while the rest of the walk goes on.
+                resolver_->Prefetch(server.name);
+                found.push_back({MachineSource::BrowseList, server.name, workgroup.name});
+            }
+        }
+    }
+    return found;
+}
+
+std::uint32_t SmbBrowser::ListShares(const std::string& server,
+                                     std::vector<ResourceEntry>& entries) {
+    if (!Ready()) {
         return net::kErrorNoNetwork;
     }
-    Listing listing;
-    if (container == nullptr || container->lpRemoteName == nullptr) {
-        ReadBrowseList();
-        ResourceEntry provider;
-        provider.displayType = net::kDisplayNetwork;
-        provider.usage = net::kUsageContainer;
-        provider.remoteName = kSmbProviderName;
-        provider.provider = kSmbProviderName;
-        listing.entries.push_back(std::move(provider));
-    } else if (const std::uint32_t status = Served(*container, listing.entries);
-               status != net::kNoError) {
-        return status;
+    const auto answer = resolver_->Resolve(server);
+    // A server whose name nobody answers cannot be opened; libsmbclient's own
+    // lookup would only wait longer to find the same.
+    if (answer.addresses.empty()) {
+        return net::kErrorBadNetPath;
     }
-    const std::uintptr_t id = nextHandle_++;
-    open_.emplace(id, std::move(listing));
-    *handle = reinterpret_cast<NetEnumHandle>(id);
+    const Ipv4& address = answer.addresses.front();
+    const std::string url = "smb://" + std::to_string(address[0]) + "." +
+                            std::to_string(address[1]) + "." + std::to_string(address[2]) + "." +
+                            std::to_string(address[3]) + "/";
+    std::vector<SmbEntry> found;
+    if (const int error = context_->List(url, false, found); error != 0) {
+        return NetErrorFromErrno(error);
+    }
+    for (const SmbEntry& item : found) {
+        if (item.type != SMBC_FILE_SHARE && item.type != SMBC_PRINTER_SHARE &&
+            item.type != SMBC_IPC_SHARE && item.type != SMBC_COMMS_SHARE) {
+            continue;
+        }
+        ResourceEntry entry;
+        entry.displayType = net::kDisplayShare;
+        entry.usage = net::kUsageConnectable;
+        entry.type = item.type == SMBC_FILE_SHARE ? net::kTypeDisk : net::kTypeAny;
+        entry.remoteName = "\\\\" + server + "\\" + item.name;
+        entry.comment = item.comment;
+        entry.provider = kSmbProviderName;
+        entries.push_back(std::move(entry));
+    }
     return net::kNoError;
-}
-
-std::uint32_t SmbNetwork::enumResource(NetEnumHandle handle, std::int32_t* count, void* buffer,
-                                       std::uint32_t* size) {
-    const auto found = open_.find(reinterpret_cast<std::uintptr_t>(handle));
-    if (found == open_.end() || count == nullptr || size == nullptr) {
-        return net::kErrorInvalidHandle;
-    }
-    Listing& listing = found->second;
-    return ReadResources(listing.entries, listing.next, count, buffer, size);
-}
-
-std::uint32_t SmbNetwork::closeEnum(NetEnumHandle handle) {
-    return open_.erase(reinterpret_cast<std::uintptr_t>(handle)) == 1 ? net::kNoError
-                                                                      : net::kErrorInvalidHandle;
 }
 
 } // namespace vexor

@@ -1,12 +1,10 @@
 #pragma once
 
 #include "PosixNameResolver.h"
-#include "platform/NetworkEnumeration.h"
+#include "discovery/Neighbourhood.h"
 #include "platform/ResourcePacker.h"
 
-#include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,48 +12,27 @@ namespace vexor {
 
 class SmbContext;
 
-// The network neighbourhood on Linux, browsed with libsmbclient: one provider at
-// the root, workgroups beneath it as domains, their servers as "\\NAME", and each
-// server's shares. Access is anonymous. Opening the root reads the browse list
-// whole (every workgroup and its servers) and starts resolving every server's
-// name at once, so that no one name that nobody answers holds up the others.
-class SmbNetwork : public INetworkEnumeration {
+// The SMB side of the network neighbourhood on Linux, through libsmbclient:
+// the browse list (workgroups and their servers, SMB1 only) and the shares of a
+// server (any protocol). Access is anonymous.
+class SmbBrowser {
   public:
-    explicit SmbNetwork(
-        std::shared_ptr<PosixNameResolver> resolver = std::make_shared<PosixNameResolver>());
-    ~SmbNetwork() override;
-    SmbNetwork(const SmbNetwork&) = delete;
-    SmbNetwork& operator=(const SmbNetwork&) = delete;
+    explicit SmbBrowser(std::shared_ptr<PosixNameResolver> resolver);
+    ~SmbBrowser();
+    SmbBrowser(const SmbBrowser&) = delete;
+    SmbBrowser& operator=(const SmbBrowser&) = delete;
 
-    std::uint32_t openEnum(std::uint32_t scope, std::uint32_t type, std::uint32_t usage,
-                           const NetResource* container, NetEnumHandle* handle) override;
-    std::uint32_t enumResource(NetEnumHandle handle, std::int32_t* count, void* buffer,
-                               std::uint32_t* size) override;
-    std::uint32_t closeEnum(NetEnumHandle handle) override;
+    // Every server of every workgroup that the browse masters list; each name
+    // starts resolving at once, so no one name nobody answers holds up the rest.
+    std::vector<FoundMachine> BrowseList();
+    // The shares of `server`, reached by the address the resolver gives.
+    std::uint32_t ListShares(const std::string& server, std::vector<ResourceEntry>& entries);
 
   private:
-    struct Listing {
-        std::vector<ResourceEntry> entries;
-        std::size_t next = 0;
-    };
-
-    // The browse list as read when the root was last opened.
-    struct BrowseList {
-        std::uint32_t status = net::kNoError;
-        std::vector<ResourceEntry> workgroups;
-        std::map<std::string, std::vector<ResourceEntry>> servers;
-    };
-
-    std::uint32_t List(const NetResource& container, std::vector<ResourceEntry>& entries);
-    // Serves a container from the browse list read at the root, or lists it.
-    std::uint32_t Served(const NetResource& container, std::vector<ResourceEntry>& entries);
-    void ReadBrowseList();
+    bool Ready();
 
     std::shared_ptr<PosixNameResolver> resolver_;
     std::unique_ptr<SmbContext> context_;
-    std::optional<BrowseList> browse_;
-    std::map<std::uintptr_t, Listing> open_;
-    std::uintptr_t nextHandle_ = 1;
 };
 
 // The name under which the root of the network lists its one provider.

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "NameAnswerCache.h"
+#include "Neighbourhood.h"
+
+#include <optional>
+#include <string_view>
+
+namespace vexor {
+
+// The machine that a resolved DNS-SD service names: its host (e.g.
+// "nas-sala.local") with the address it resolved to, which `learnt` keeps.
+// Nothing for a host name no list could show.
+std::optional<FoundMachine> DnsSdMachine(std::string_view hostName, const Ipv4& address,
+                                         NameAnswerCache& learnt);
+
+} // namespace vexor

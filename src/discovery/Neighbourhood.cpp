@@ -1,0 +1,126 @@
+#include "Neighbourhood.h"
+
+#include "HostName.h"
+
+#include <algorithm>
+#include <map>
+
+namespace vexor {
+namespace {
+
+constexpr std::size_t kMaxNameBytes = 255;
+
+std::string FoldedCase(std::string_view text) {
+    std::string folded(text);
+    std::transform(folded.begin(), folded.end(), folded.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    return folded;
+}
+
+// The name a source gives, as the list shows it: DNS-SD host names lose ".local".
+std::string ShownName(const FoundMachine& machine, std::string name) {
+    if (machine.source == MachineSource::DnsSd && IsLocalDomainName(name)) {
+        if (name.back() == '.') {
+            name.pop_back();
+        }
+        name.resize(name.size() - 6);
+    }
+    return name;
+}
+
+struct Merged {
+    MachineSource nameSource;
+    std::string name;
+    std::optional<MachineSource> groupSource;
+    std::string group;
+};
+
+bool AlphabeticalOrder(const std::string& a, const std::string& b) {
+    const std::string fa = FoldedCase(a);
+    const std::string fb = FoldedCase(b);
+    return fa != fb ? fa < fb : a < b;
+}
+
+} // namespace
+
+std::optional<std::string> CleanNetworkName(std::string_view name) {
+    std::string clean;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7f) {
+            clean += c;
+        }
+    }
+    const auto first = clean.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return std::nullopt;
+    }
+    clean = clean.substr(first, clean.find_last_not_of(' ') - first + 1);
+    if (clean.size() > kMaxNameBytes) {
+        return std::nullopt;
+    }
+    return clean;
+}
+
+std::vector<NeighbourhoodGroup> MergeNeighbourhood(const std::vector<FoundMachine>& found) {
+    std::map<std::string, Merged> machines;
+    for (const FoundMachine& machine : found) {
+        const auto cleaned = CleanNetworkName(machine.name);
+        if (!cleaned) {
+            continue;
+        }
+        const std::string name = ShownName(machine, *cleaned);
+        const std::string key = MachineKey(name);
+        if (key.empty()) {
+            continue;
+        }
+        const auto group = machine.source == MachineSource::DnsSd
+                               ? std::nullopt
+                               : CleanNetworkName(machine.workgroup);
+        auto [at, added] = machines.try_emplace(key, Merged{machine.source, name, {}, {}});
+        Merged& merged = at->second;
+        if (!added && machine.source < merged.nameSource) {
+            merged.nameSource = machine.source;
+            merged.name = name;
+        }
+        if (group && (!merged.groupSource || machine.source < *merged.groupSource)) {
+            merged.groupSource = machine.source;
+            merged.group = *group;
+        }
+    }
+
+    // Groups of one name from several sources are one, shown as first spelt by
+    // the most trusted source.
+    std::map<std::string, NeighbourhoodGroup> groups;
+    std::map<std::string, MachineSource> groupSpelling;
+    NeighbourhoodGroup ungrouped{kUngroupedName, {}};
+    for (const auto& [key, machine] : machines) {
+        if (!machine.groupSource) {
+            ungrouped.machines.push_back(machine.name);
+            continue;
+        }
+        const std::string groupKey = FoldedCase(machine.group);
+        auto [at, added] = groups.try_emplace(groupKey, NeighbourhoodGroup{machine.group, {}});
+        auto [spelt, first] = groupSpelling.try_emplace(groupKey, *machine.groupSource);
+        if (!first && *machine.groupSource < spelt->second) {
+            spelt->second = *machine.groupSource;
+            at->second.name = machine.group;
+        }
+        at->second.machines.push_back(machine.name);
+    }
+
+    // The map's keys are the folded names: its order is already alphabetical.
+    std::vector<NeighbourhoodGroup> ordered;
+    for (auto& [key, group] : groups) {
+        ordered.push_back(std::move(group));
+    }
+    if (!ungrouped.machines.empty()) {
+        ordered.push_back(std::move(ungrouped));
+    }
+    for (auto& group : ordered) {
+        std::sort(group.machines.begin(), group.machines.end(), AlphabeticalOrder);
+    }
+    return ordered;
+}
+
+} // namespace vexor

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vexor {
+
+// Where a machine was found; the order is also the order of precedence for its
+// name and workgroup.
+enum class MachineSource { BrowseList, WsDiscovery, DnsSd };
+
+struct FoundMachine {
+    MachineSource source = MachineSource::BrowseList;
+    std::string name;
+    // The workgroup or domain; empty when the source names none.
+    std::string workgroup;
+};
+
+// One container of the merged neighbourhood and its machines, in walk order.
+struct NeighbourhoodGroup {
+    std::string name;
+    std::vector<std::string> machines;
+};
+
+// The name under which machines that name no workgroup are gathered, last.
+constexpr const char* kUngroupedName = "Outras máquinas";
+
+// A name from the network fit for the list: control characters removed and
+// blanks trimmed; nothing when that leaves nothing or more than 255 bytes.
+std::optional<std::string> CleanNetworkName(std::string_view name);
+
+// Merges what every source found into one neighbourhood: a machine found by
+// several sources (names compared case-insensitively, a trailing ".local"
+// ignored) is listed once, under the browse list's name and workgroup, else
+// WS-Discovery's, else DNS-SD's host name. Groups of the same name are one;
+// groups are in alphabetical order (case-insensitive), the machines without
+// one last; machines in alphabetical order within each.
+std::vector<NeighbourhoodGroup> MergeNeighbourhood(const std::vector<FoundMachine>& found);
+
+} // namespace vexor

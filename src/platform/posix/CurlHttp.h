@@ -1,0 +1,14 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace vexor {
+
+// An HTTP POST with libcurl, for the discovery seam: the SOAP content type, no
+// proxy (the peers are on the local link), http only, no redirects.
+std::optional<std::string> CurlPost(const std::string& url, const std::string& body,
+                                    std::chrono::milliseconds limit, std::size_t maxBytes);
+
+} // namespace vexor

@@ -1,0 +1,64 @@
+#include "discovery/Neighbourhood.h"
+
+#include <gtest/gtest.h>
+
+namespace vexor {
+namespace {
+
+using Groups = std::vector<std::pair<std::string, std::vector<std::string>>>;
+constexpr auto kBrowse = MachineSource::BrowseList;
+constexpr auto kWsd = MachineSource::WsDiscovery;
+constexpr auto kDnsSd = MachineSource::DnsSd;
+
+Groups Merged(const std::vector<FoundMachine>& found) {
+    Groups groups;
+    for (const auto& group : MergeNeighbourhood(found)) {
+        groups.emplace_back(group.name, group.machines);
+    }
+    return groups;
+}
+
+TEST(Neighbourhood, MergesSourcesIntoOneOrderedListOfMachines) {
+    const std::string other = kUngroupedName;
+    const struct {
+        const char* what;
+        std::vector<FoundMachine> found;
+        Groups expected;
+    } cases[] = {
+        {"every source empty", {}, {}},
+        {"browse list order kept when already sorted",
+         {{kBrowse, "ALFA", "GRUPOA"}, {kBrowse, "BETA", "GRUPOA"}, {kBrowse, "DELTA", "GRUPOB"}},
+         {{"GRUPOA", {"ALFA", "BETA"}}, {"GRUPOB", {"DELTA"}}}},
+        {"one machine from three sources is one line, named by the browse list",
+         {{kDnsSd, "apolo.local", ""}, {kWsd, "Apolo", "CLASSICO"}, {kBrowse, "APOLO", "CLASSICO"}},
+         {{"CLASSICO", {"APOLO"}}}},
+        {"WS-Discovery's name and workgroup when the browse list lacks the machine",
+         {{kDnsSd, "atena.local", ""}, {kWsd, "ATENA", "ESCRITORIO"}},
+         {{"ESCRITORIO", {"ATENA"}}}},
+        {"the browse list's workgroup wins over WS-Discovery's",
+         {{kWsd, "ZEUS", "OUTRO"}, {kBrowse, "ZEUS", "EMPRESA"}},
+         {{"EMPRESA", {"ZEUS"}}}},
+        {"containers of one name in any case are one, spelt as the browse list does",
+         {{kWsd, "hermes", "escritorio"}, {kBrowse, "ATENA", "ESCRITORIO"}},
+         {{"ESCRITORIO", {"ATENA", "hermes"}}}},
+        {"machines without a workgroup last, .local dropped, case-insensitive order",
+         {{kDnsSd, "nas-sala.local", ""},
+          {kWsd, "Estacao", ""},
+          {kDnsSd, "zz.local.", ""},
+          {kWsd, "b", "Zulu"},
+          {kWsd, "a", "alfa"}},
+         {{"alfa", {"a"}}, {"Zulu", {"b"}}, {other, {"Estacao", "nas-sala", "zz"}}}},
+        {"names cleaned of control characters; empty and oversized names dropped",
+         {{kWsd, "MA\r\nQUINA", "G\tRUPO"},
+          {kWsd, "", "X"},
+          {kWsd, " \x01 ", "X"},
+          {kWsd, std::string(10000, 'N'), "X"}},
+         {{"GRUPO", {"MAQUINA"}}}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Merged(c.found), c.expected) << c.what;
+    }
+}
+
+} // namespace
+} // namespace vexor
