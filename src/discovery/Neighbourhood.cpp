@@ -109,6 +109,13 @@ std::vector<NeighbourhoodGroup> MergeNeighbourhood(const std::vector<FoundMachin
         at->second.machines.push_back(machine.name);
     }
 
+    // A workgroup that happens to bear the name of the last group takes its
+    // machines, so that no two containers share a name.
+    if (const auto same = groups.find(FoldedCase(kUngroupedName)); same != groups.end()) {
+        auto& machines = same->second.machines;
+        machines.insert(machines.end(), ungrouped.machines.begin(), ungrouped.machines.end());
+        ungrouped.machines.clear();
+    }
     // The map's keys are the folded names: its order is already alphabetical.
     std::vector<NeighbourhoodGroup> ordered;
     for (auto& [key, group] : groups) {

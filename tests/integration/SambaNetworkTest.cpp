@@ -140,6 +140,23 @@ TEST(SambaNetworkStale, ServersOffTheNetworkCostAtMostOneTimeOut) {
     EXPECT_LE(extra, std::chrono::milliseconds(1500));
 }
 
+// As the client of the modern network (modern_network.sh): no browse list but
+// one classic workgroup; the rest found by WS-Discovery and DNS-SD.
+TEST(ModernNetwork, RefreshListsEveryMachineOnceInOrderWithinItsBound) {
+    const Lines expected{Line("APOLO", "10.211.74.11"),   Line("zeus", "10.211.74.14"),
+                         Line("ATENA", "10.211.74.12"),   Line("HERMES", "10.211.74.13"),
+                         Line("estacao", "10.211.74.22"), Line("nas-sala", "10.211.74.21")};
+    // The first listing after the network came up finds its browse master slowly.
+    Refresh();
+    const Refreshed refreshed = Refresh();
+    EXPECT_EQ(refreshed.name, "CLIENTE");
+    EXPECT_EQ(refreshed.local, Lines{"10.211.74.100"});
+    EXPECT_EQ(refreshed.network, expected);
+    std::printf("refresh on the modern network: %.3f s\n",
+                std::chrono::duration<double>(refreshed.took).count());
+    EXPECT_LE(refreshed.took, std::chrono::milliseconds(1500));
+}
+
 // Run after the daemons of EPSILON were killed: the browse master still lists
 // it, but its name no longer resolves and it cannot be opened.
 TEST(SambaNetworkStopped, ServerThatStoppedIsListedWithoutAddress) {

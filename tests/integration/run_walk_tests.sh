@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Runs the integration test binary as the client of the Samba network, or skips
 # (exit 77) when the network could not be brought up for want of namespaces.
-# usage: run_walk_tests.sh STATE_DIR TEST_BINARY [wins|stale|stopped]
+# usage: run_walk_tests.sh STATE_DIR TEST_BINARY [wins|stale|stopped|modern]
 #   (none)   the client's resolver is a stock one: files, then DNS
 #   wins     the same tests with "hosts: files wins" and winbindd
 #   stale    two servers' links are taken down between two refreshes
 #   stopped  one server's daemons are killed first
+#   modern   as the client of the modern network instead (modern_network.sh)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 state=$1
@@ -16,6 +17,9 @@ if [ -f "$state.skip" ]; then
     exit 77
 fi
 case "${3:-}" in
+modern)
+    exec bash "$here/modern_network.sh" client "$state" "$binary" --gtest_filter='ModernNetwork.*'
+    ;;
 wins)
     exec bash "$network" client-wins "$state" "$binary" --gtest_filter='SambaNetwork.*'
     ;;

@@ -8,6 +8,7 @@
 #                                               whose resolver is a stock one (files, dns)
 #   samba_network.sh client-wins STATE_DIR CMD...   the same with "hosts: files wins"
 #   samba_network.sh link STATE_DIR NAME up|down    take one host off the network or back
+#   samba_network.sh expected-report STATE_DIR      the IP.txt a refresh should print
 #   samba_network.sh stop-host STATE_DIR NAME   kill one host's daemons outright
 #   samba_network.sh down STATE_DIR      stop everything and remove the namespaces
 #
@@ -26,39 +27,11 @@ HOSTS=(
 )
 CLIENT_ADDRESS=$SUBNET.100
 SAMBA_DIRS="etc:/etc/samba run:/run/samba lib:/var/lib/samba cache:/var/cache/samba log:/var/log/samba"
+. "$(dirname "$0")/netns_lib.sh"
 
 command=${1:?usage: samba_network.sh up|client|client-wins|link|stop-host|down STATE_DIR ...}
 state=${2:?state directory}
 shift 2
-
-ns() { echo "$PREFIX-$(echo "$1" | tr 'A-Z' 'a-z')"; }
-
-# The commands that give a process the host's own Samba directories.
-mounts_for() {
-    local dir=$1 pair
-    for pair in $SAMBA_DIRS; do
-        printf 'mkdir -p %s && mount --bind %s/%s %s && ' "${pair#*:}" "$dir" "${pair%%:*}" "${pair#*:}"
-    done
-}
-
-# Every Samba instance keeps its state in directories of its own under DIR.
-make_instance_dirs() {
-    mkdir -p "$1"/{etc,run,lib,cache,log,private,lock,state,ncalrpc}
-}
-
-# The smb.conf lines that point an instance at those directories.
-instance_paths() {
-    local dir=$1
-    cat <<PATHS
-   lock directory = $dir/lock
-   state directory = $dir/state
-   cache directory = $dir/cache
-   private dir = $dir/private
-   pid directory = $dir/run
-   ncalrpc dir = $dir/ncalrpc
-   log file = $dir/log/%m.log
-PATHS
-}
 
 write_host_config() {
     local name=$1 group=$2 address=$3 role=$4 dir=$5
@@ -119,20 +92,6 @@ CONF
     printf '127.0.0.1\tlocalhost\n' >"$dir/hosts"
 }
 
-add_host_namespace() {
-    local namespace=$1 address=$2 index=$3
-    ip netns add "$namespace"
-    ip link add "v$index-h" type veth peer name "v$index-b"
-    ip link set "v$index-h" netns "$namespace"
-    ip link set "v$index-b" netns "$PREFIX-br"
-    ip -n "$PREFIX-br" link set "v$index-b" master br0 up
-    ip -n "$namespace" link set lo up
-    ip -n "$namespace" link set "v$index-h" name eth0
-    ip -n "$namespace" addr add "$address/24" dev eth0
-    ip -n "$namespace" link set eth0 up
-    ip netns exec "$namespace" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 || true
-}
-
 # Runs a command as the client: its namespaces, its name, its Samba files, and
 # the name service switch NSSWITCH (stock unless told).
 in_client() {
@@ -160,30 +119,20 @@ browse_complete() {
     grep -q '^Workgroup|GRUPOA|' <<<"$listing" && grep -q '^Workgroup|GRUPOB|' <<<"$listing"
 }
 
-stop_pids() {
-    local file
-    for file in "$@"; do
-        [ -f "$file" ] && kill "$(cat "$file")" 2>/dev/null || true
-    done
-}
-
 case "$command" in
 up)
     rm -f "$state.skip"
-    if ! unshare -n true 2>/dev/null || ! ip netns add "$PREFIX-probe" 2>/dev/null; then
+    if ! namespaces_permitted; then
         # The tests that need this network read the marker and skip.
         echo "SKIPPED: network namespaces are not permitted on this machine" | tee "$state.skip"
         exit 0
     fi
-    ip netns del "$PREFIX-probe"
     "$0" down "$state" >/dev/null 2>&1 || true
     # Whatever stops the bring-up half way takes down what it had started.
     trap 'status=$?; [ "$status" -eq 0 ] || "$0" down "$state" >/dev/null 2>&1 || true' EXIT
     rm -rf "$state"
     mkdir -p "$state"
-    ip netns add "$PREFIX-br"
-    ip -n "$PREFIX-br" link add br0 type bridge
-    ip -n "$PREFIX-br" link set br0 up
+    add_bridge
     index=1
     for line in "${HOSTS[@]}"; do
         read -r name group last role <<<"$line"
@@ -221,6 +170,13 @@ client-wins)
 link)
     ip -n "$(ns "$1")" link set eth0 "$2"
     ;;
+expected-report)
+    printf 'Local: CLIENTE\r\n\r\n- %s\r\n\r\nRede:\r\n\r\n' "$CLIENT_ADDRESS"
+    for line in "${HOSTS[@]}"; do
+        read -r name _ last _ <<<"$line"
+        printf -- '- %-20s%s.%s\r\n' "$name" "$SUBNET" "$last"
+    done
+    ;;
 stop-host)
     ip netns pids "$(ns "$1")" 2>/dev/null | xargs -r kill -9 2>/dev/null || true
     ;;
@@ -230,10 +186,7 @@ down)
         stop_pids "$state/$name/run/"{smbd,nmbd,winbindd}.pid
     done
     sleep 0.5
-    for namespace in $(ip netns list 2>/dev/null | awk '{print $1}' | grep "^$PREFIX-" || true); do
-        ip netns pids "$namespace" 2>/dev/null | xargs -r kill -9 2>/dev/null || true
-        ip netns del "$namespace" 2>/dev/null || true
-    done
+    remove_namespaces
     ;;
 *)
     echo "unknown command: $command" >&2

@@ -1,0 +1,59 @@
+// Feeds machines as the sources report them into the merge: each record is a
+// source byte, a NUL-ended name and a NUL-ended workgroup. DNS-SD records go
+// through the DNS-SD answer handling first.
+#include "discovery/DnsSdAnswer.h"
+#include "discovery/HostName.h"
+#include "discovery/Neighbourhood.h"
+
+#include <cstdlib>
+#include <set>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace vexor;
+    std::string_view input(reinterpret_cast<const char*>(data), size);
+    NameAnswerCache learnt;
+    std::vector<FoundMachine> found;
+    auto field = [&] {
+        const auto end = input.find('\0');
+        const std::string_view text = input.substr(0, end);
+        input = end == std::string_view::npos ? std::string_view() : input.substr(end + 1);
+        return std::string(text);
+    };
+    while (!input.empty() && found.size() < 512) {
+        const auto source = static_cast<MachineSource>(static_cast<unsigned char>(input[0]) % 3);
+        input.remove_prefix(1);
+        std::string name = field();
+        std::string workgroup = field();
+        if (source == MachineSource::DnsSd) {
+            if (auto machine = DnsSdMachine(name, {10, 0, 0, 1}, learnt)) {
+                found.push_back(std::move(*machine));
+            }
+        } else {
+            found.push_back({source, std::move(name), std::move(workgroup)});
+        }
+    }
+    const auto groups = MergeNeighbourhood(found);
+    std::set<std::string> keys;
+    std::set<std::string> groupNames;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        const bool last = g + 1 == groups.size();
+        // The group of machines without one comes only last; group names are unique.
+        if ((groups[g].name == kUngroupedName && !last) ||
+            !groupNames.insert(groups[g].name).second || groups[g].machines.empty()) {
+            std::abort();
+        }
+        for (const std::string& machine : groups[g].machines) {
+            for (const char c : machine) {
+                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+                    std::abort();
+                }
+            }
+            // Every machine is listed once across all groups.
+            if (machine.empty() || !keys.insert(MachineKey(machine)).second) {
+                std::abort();
+            }
+        }
+    }
+    return 0;
+}

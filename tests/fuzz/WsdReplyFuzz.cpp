@@ -1,0 +1,31 @@
+// Reads any document as a WS-Discovery reply and as metadata, through libxml2.
+#include "discovery/WsdMessages.h"
+#include "platform/posix/LibXml2Reader.h"
+
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace vexor;
+    const std::string_view document(reinterpret_cast<const char*>(data), size);
+    const auto reply = ParseWsdReply(NewLibXml2Reader, document);
+    if (reply) {
+        for (const WsdMatch& match : reply->matches) {
+            // Matches with no endpoint are dropped; nothing read can be longer
+            // than the document.
+            if (match.endpoint.empty() || match.endpoint.size() > size) {
+                std::abort();
+            }
+            if (const auto xaddr = FirstHttpAddress(match.xaddrs);
+                xaddr && xaddr->rfind("http://", 0) != 0) {
+                std::abort();
+            }
+        }
+    }
+    if (const auto computer = ParseMetadataComputer(NewLibXml2Reader, document)) {
+        const WsdComputer parsed = ParseComputerText(*computer);
+        if (computer->empty() || parsed.name.size() + parsed.workgroup.size() > computer->size()) {
+            std::abort();
+        }
+    }
+    return 0;
+}
