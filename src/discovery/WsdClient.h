@@ -1,10 +1,12 @@
 #pragma once
 
 #include "DiscoverySeams.h"
+#include "MergedNetwork.h"
 #include "NameAnswerCache.h"
 #include "Neighbourhood.h"
 
 #include <chrono>
+#include <memory>
 #include <vector>
 
 namespace vexor {
@@ -29,5 +31,17 @@ struct WsdTiming {
 // `learnt`, so that its name resolves.
 std::vector<FoundMachine> DiscoverWsdComputers(const DiscoverySeams& seams, NameAnswerCache& learnt,
                                                const WsdTiming& timing = {});
+
+// WS-Discovery as a source of the merged neighbourhood.
+class WsdSource : public INeighbourhoodSource {
+  public:
+    WsdSource(DiscoverySeams seams, std::shared_ptr<NameAnswerCache> learnt)
+        : seams_(std::move(seams)), learnt_(std::move(learnt)) {}
+    std::vector<FoundMachine> Find() override { return DiscoverWsdComputers(seams_, *learnt_); }
+
+  private:
+    DiscoverySeams seams_;
+    std::shared_ptr<NameAnswerCache> learnt_;
+};
 
 } // namespace vexor

@@ -20,19 +20,6 @@ class BrowseListSource : public INeighbourhoodSource {
     std::shared_ptr<SmbBrowser> browser_;
 };
 
-class WsdSource : public INeighbourhoodSource {
-  public:
-    explicit WsdSource(std::shared_ptr<NameAnswerCache> learnt) : learnt_(std::move(learnt)) {}
-    std::vector<FoundMachine> Find() override {
-        const DiscoverySeams seams{MulticastInterfaces, OpenPosixDatagramSocket, CurlPost,
-                                   NewLibXml2Reader};
-        return DiscoverWsdComputers(seams, *learnt_);
-    }
-
-  private:
-    std::shared_ptr<NameAnswerCache> learnt_;
-};
-
 class DnsSdSource : public INeighbourhoodSource {
   public:
     explicit DnsSdSource(std::shared_ptr<NameAnswerCache> learnt) : learnt_(std::move(learnt)) {}
@@ -48,7 +35,9 @@ std::unique_ptr<INetworkEnumeration> MakeLinuxNetwork(std::shared_ptr<PosixNameR
     const auto browser = std::make_shared<SmbBrowser>(resolver);
     std::vector<std::unique_ptr<INeighbourhoodSource>> sources;
     sources.push_back(std::make_unique<BrowseListSource>(browser));
-    sources.push_back(std::make_unique<WsdSource>(resolver->learntShared()));
+    sources.push_back(std::make_unique<WsdSource>(
+        DiscoverySeams{MulticastInterfaces, OpenPosixDatagramSocket, CurlPost, NewLibXml2Reader},
+        resolver->learntShared()));
     sources.push_back(std::make_unique<DnsSdSource>(resolver->learntShared()));
     return std::make_unique<MergedNetwork>(
         kSmbProviderName, std::move(sources),

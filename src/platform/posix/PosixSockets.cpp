@@ -23,8 +23,8 @@ struct IfAddrsDeleter {
     void operator()(ifaddrs* list) const { freeifaddrs(list); }
 };
 
-std::array<char, 4> BytesOf(const sockaddr* address) {
-    std::array<char, 4> bytes{};
+Ipv4 BytesOf(const sockaddr* address) {
+    Ipv4 bytes{};
     const auto* in = reinterpret_cast<const sockaddr_in*>(address);
     std::memcpy(bytes.data(), &in->sin_addr, bytes.size());
     return bytes;
@@ -37,14 +37,14 @@ bool IsOwnHostName(const char* name) {
 
 } // namespace
 
-std::vector<std::array<char, 4>> LocalInterfaceAddresses() {
+std::vector<Ipv4> LocalInterfaceAddresses() {
     ifaddrs* raw = nullptr;
     if (getifaddrs(&raw) != 0) {
         return {};
     }
     const std::unique_ptr<ifaddrs, IfAddrsDeleter> list(raw);
-    std::vector<std::array<char, 4>> external;
-    std::vector<std::array<char, 4>> loopback;
+    std::vector<Ipv4> external;
+    std::vector<Ipv4> loopback;
     for (const ifaddrs* entry = list.get(); entry != nullptr; entry = entry->ifa_next) {
         if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET ||
             (entry->ifa_flags & IFF_UP) == 0) {
@@ -75,38 +75,20 @@ int PosixSockets::hostName(char* name, int length) {
     return 0;
 }
 
-const HostEnt* PosixSockets::Publish(std::string name, std::vector<std::array<char, 4>> addresses) {
-    name_ = std::move(name);
-    addresses_ = std::move(addresses);
-    list_.clear();
-    for (auto& address : addresses_) {
-        list_.push_back(address.data());
-    }
-    list_.push_back(nullptr);
-    record_ = HostEnt{name_.data(), nullptr, AF_INET, 4, list_.data()};
-    return &record_;
-}
-
 const HostEnt* PosixSockets::hostByName(const char* name) {
     if (name == nullptr || name[0] == '\0') {
         return nullptr;
     }
     if (IsOwnHostName(name)) {
-        auto addresses = LocalInterfaceAddresses();
-        if (!addresses.empty()) {
-            return Publish(name, std::move(addresses));
+        if (const auto addresses = LocalInterfaceAddresses(); !addresses.empty()) {
+            return record_.Publish(name, addresses);
         }
     }
     auto answer = resolver_->Resolve(name);
     if (answer.addresses.empty()) {
         return nullptr;
     }
-    std::vector<std::array<char, 4>> addresses;
-    for (const Ipv4& address : answer.addresses) {
-        addresses.push_back({static_cast<char>(address[0]), static_cast<char>(address[1]),
-                             static_cast<char>(address[2]), static_cast<char>(address[3])});
-    }
-    return Publish(std::move(answer.canonicalName), std::move(addresses));
+    return record_.Publish(std::move(answer.canonicalName), answer.addresses);
 }
 
 const HostEnt* PosixSockets::hostByAddr(const char* address, int length, int type) {
@@ -121,9 +103,9 @@ const HostEnt* PosixSockets::hostByAddr(const char* address, int length, int typ
                     0, NI_NAMEREQD) != 0) {
         return nullptr;
     }
-    std::array<char, 4> bytes{};
+    Ipv4 bytes{};
     std::memcpy(bytes.data(), address, 4);
-    return Publish(host, {bytes});
+    return record_.Publish(host, {bytes});
 }
 
 } // namespace vexor

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PosixNameResolver.h"
+#include "platform/OwnedHostRecord.h"
 #include "platform/Sockets.h"
 
 #include <array>
@@ -26,19 +27,14 @@ class PosixSockets : public ISocketsLibrary {
     const HostEnt* hostByAddr(const char* address, int length, int type) override;
 
   private:
-    const HostEnt* Publish(std::string name, std::vector<std::array<char, 4>> addresses);
-
     std::shared_ptr<PosixNameResolver> resolver_;
     int lastError_ = 0;
-    // The record handed out last and what it points at; replaced by the next call.
-    HostEnt record_{};
-    std::string name_;
-    std::vector<std::array<char, 4>> addresses_;
-    std::vector<char*> list_;
+    // The record handed out last; replaced by the next call.
+    OwnedHostRecord record_;
 };
 
 // Every IPv4 address of the machine's up, non-loopback interfaces in interface
 // order; the loopback addresses only when there is nothing else.
-std::vector<std::array<char, 4>> LocalInterfaceAddresses();
+std::vector<Ipv4> LocalInterfaceAddresses();
 
 } // namespace vexor

@@ -1,6 +1,6 @@
 #include "Win32Program.h"
 
-#include "Win32Network.h"
+#include "Win32Neighbourhood.h"
 #include "Win32Shell.h"
 #include "Win32Sockets.h"
 #include "Win32Toolkit.h"
@@ -11,12 +11,13 @@
 namespace vexor {
 
 int RunWin32Program(HINSTANCE instance, int showCommand) {
-    win32::Win32Sockets sockets;
-    win32::Win32Network network;
+    const auto learnt = std::make_shared<NameAnswerCache>();
+    win32::Win32Sockets sockets(learnt);
+    const auto network = win32::MakeWin32Network(learnt);
     win32::Win32Shell shell;
     win32::Win32Window window(instance, kMainWindow);
     win32::Win32Toolkit toolkit(window);
-    frmPrincipal form(PlatformServices{sockets, network, shell, toolkit}, window.controls());
+    frmPrincipal form(PlatformServices{sockets, *network, shell, toolkit}, window.controls());
     window.setEventSink(&form);
 
     // The load handler runs before the window is first shown.

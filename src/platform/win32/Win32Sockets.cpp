@@ -65,7 +65,15 @@ const HostEnt* Win32Sockets::Publish(const void* winsockRecord) {
 }
 
 const HostEnt* Win32Sockets::hostByName(const char* name) {
-    return Publish(gethostbyname(Utf8ToAnsi(name).c_str()));
+    if (const HostEnt* found = Publish(gethostbyname(Utf8ToAnsi(name).c_str()))) {
+        return found;
+    }
+    if (learnt_ != nullptr && name != nullptr) {
+        if (const auto addresses = learnt_->Find(name); !addresses.empty()) {
+            return learntRecord_.Publish(name, addresses);
+        }
+    }
+    return nullptr;
 }
 
 const HostEnt* Win32Sockets::hostByAddr(const char* address, int length, int type) {

@@ -1,15 +1,24 @@
 #pragma once
 
+#include "discovery/NameAnswerCache.h"
+#include "platform/OwnedHostRecord.h"
 #include "platform/Sockets.h"
+
+#include <memory>
 
 #include <string>
 
 namespace vexor::win32 {
 
 // Windows Sockets 1.1. Names cross this edge in the ANSI code page; the record
-// handed out is Winsock's own with its name given in UTF-8.
+// handed out is Winsock's own with its name given in UTF-8. A name Windows
+// cannot resolve is answered from the addresses learnt from the network, so a
+// machine found by WS-Discovery always has its address.
 class Win32Sockets : public ISocketsLibrary {
   public:
+    explicit Win32Sockets(std::shared_ptr<NameAnswerCache> learnt = nullptr)
+        : learnt_(std::move(learnt)) {}
+
     int startup(std::uint16_t versionRequested, SocketsStartupRecord& record) override;
     int cleanup() override;
     int lastError() override;
@@ -20,8 +29,10 @@ class Win32Sockets : public ISocketsLibrary {
   private:
     const HostEnt* Publish(const void* winsockRecord);
 
+    std::shared_ptr<NameAnswerCache> learnt_;
     HostEnt record_{};
     std::string name_;
+    OwnedHostRecord learntRecord_;
 };
 
 } // namespace vexor::win32

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "MergedNetwork.h"
+#include "Neighbourhood.h"
+#include "platform/NetworkEnumeration.h"
+#include "platform/ResourcePacker.h"
+
+#include <vector>
+
+namespace vexor {
+
+// A container's reads stop after this many entries, more than a list can hold,
+// so that a provider that never says "no more" cannot hold the walk for ever.
+constexpr std::size_t kMaxContainerEntries = 65536;
+
+// Every entry of `container` (null: the root) as the enumeration reads it, in
+// buffers that grow when one entry does not fit.
+std::uint32_t ReadContainer(INetworkEnumeration& network, const NetResource* container,
+                            std::vector<ResourceEntry>& entries);
+
+// The machines of a networking enumeration's browse list: every server of
+// every domain of every provider, with its domain.
+std::vector<FoundMachine> BrowseEnumeration(INetworkEnumeration& network);
+
+// The browse list of a networking enumeration as a source of the merged neighbourhood.
+class EnumerationSource : public INeighbourhoodSource {
+  public:
+    explicit EnumerationSource(std::unique_ptr<INetworkEnumeration> network)
+        : network_(std::move(network)) {}
+    std::vector<FoundMachine> Find() override { return BrowseEnumeration(*network_); }
+
+  private:
+    std::unique_ptr<INetworkEnumeration> network_;
+};
+
+} // namespace vexor

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Drives the Windows program under wine64 as the client of the modern network:
+# F5, Alt+I, the notice closed, then IP.txt compared byte for byte. The client's
+# hosts file names only itself, and Wine has no network provider, so every
+# server and its address can only come from WS-Discovery.
+# usage: windows_end_to_end.sh STATE_DIR PROGRAM.exe WINE_PREFIX_TO_COPY
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+state=$1
+program=$2
+prefix=$3
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver64
+
+if [ "${4:-}" != inside ]; then
+    if [ -f "$state.skip" ]; then
+        cat "$state.skip"
+        exit 77
+    fi
+    work=$state/windows-e2e
+    rm -rf "$work"
+    mkdir -p "$work/app"
+    cp "$program" "$work/app/vexormoralto.exe"
+    # A prefix of its own, so that its wineserver starts inside the client's
+    # namespaces: Wine's sockets live in the wineserver's network namespace.
+    cp -a "$prefix" "$work/prefix"
+    {
+        printf 'Local: CLIENTE\r\n\r\n- 10.211.74.100\r\n\r\nRede:\r\n\r\n'
+        for host in "APOLO 11" "zeus 14" "ATENA 12" "HERMES 13"; do
+            set -- $host
+            printf -- '- %-20s10.211.74.%s\r\n' "$1" "$2"
+        done
+    } >"$work/expected.txt"
+    exec bash "$here/modern_network.sh" client "$state" bash "$here/windows_end_to_end.sh" \
+        "$state" "$work/app/vexormoralto.exe" "$work/prefix" inside
+fi
+
+work=$state/windows-e2e
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all HOME=$work
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+display=81
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=:$display
+cleanup() {
+    "$wineserver" -k 2>/dev/null || true
+    kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+(cd "$work/app" && "$wine" vexormoralto.exe >"$work/program.log" 2>&1) &
+window=$(timeout 60 xdotool search --sync --name '^Vexor Moralto - v2\.5$' | head -n 1) ||
+    fail "the window did not appear"
+xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+xdotool key F5
+sleep 0.5
+xdotool key alt+i
+notice=$(timeout 120 xdotool search --sync --onlyvisible --name "^Arquivo de IP$" | head -n 1) ||
+    fail "the notice box did not appear"
+sleep 0.3
+xdotool windowfocus "$notice" 2>/dev/null || true
+xdotool key Return
+# The report is written once the notice is closed.
+for _ in $(seq 100); do [ -s "$work/app/IP.txt" ] && break; sleep 0.1; done
+cmp "$work/expected.txt" "$work/app/IP.txt" || {
+    od -c "$work/app/IP.txt" | head -40 >&2
+    fail "IP.txt differs from the expected report"
+}
+echo "Windows end to end: every WS-Discovery machine once, in order, with its address"
