@@ -3,11 +3,13 @@
 #include "WinText.h"
 #include "XmlLiteReader.h"
 
+// Winsock 2's headers must come before windows.h and iphlpapi.h.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
 #include <iphlpapi.h>
 #include <windows.h>
 #include <winhttp.h>
-#include <winsock2.h>
-#include <ws2tcpip.h>
 
 #include <cstring>
 #include <memory>
