@@ -1,5 +1,6 @@
 #include "LinuxProgram.h"
 
+#include "main_window/ReportCommand.h"
 #include "main_window/WindowDescription.h"
 #include "main_window/frmPrincipal.h"
 #include "platform/posix/LinuxNetwork.h"
@@ -10,9 +11,19 @@
 
 #include <QApplication>
 
+#include <iostream>
+
 namespace vexor {
 
 int RunLinuxProgram(int argc, char** argv, const std::function<void(QWidget&)>& shown) {
+    if (argc > 1) {
+        const auto resolver = std::make_shared<PosixNameResolver>();
+        PosixSockets sockets(resolver);
+        const auto network = MakeLinuxNetwork(resolver);
+        PosixShell shell;
+        return *RunReportCommand(std::vector<std::string>(argv + 1, argv + argc), sockets, *network,
+                                 shell, std::cout, std::cerr);
+    }
     QApplication application(argc, argv);
     QApplication::setStyle(QStringLiteral("Windows"));
     LoadApplicationFonts();

@@ -23,4 +23,9 @@ std::string BuildAddressReport(const ITextBox& localName, const IListBox& localA
     return report;
 }
 
+std::string ReportWriteFailureText(const std::string& pathText, const ShellResult& result) {
+    return "Não foi possível gravar o arquivo de IP:\r\n\r\n" + pathText + "\r\n\r\n" +
+           result.reason + " (erro " + std::to_string(result.error) + ").";
+}
+
 } // namespace vexor

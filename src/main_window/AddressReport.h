@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Shell.h"
 #include "platform/Window.h"
 
 #include <string>
@@ -10,5 +11,8 @@ namespace vexor {
 // CR LF: "Local: " and the name, the local addresses, "Rede:", the network lines.
 std::string BuildAddressReport(const ITextBox& localName, const IListBox& localAddresses,
                                const IListBox& networkLines);
+
+// The message for a report that could not be written to `pathText`.
+std::string ReportWriteFailureText(const std::string& pathText, const ShellResult& result);
 
 } // namespace vexor

@@ -148,10 +148,8 @@ void frmPrincipal::btnImprimir_Click() {
         BuildAddressReport(controls_.txtIPS, controls_.lstIPS, controls_.lstIPRede);
     const ShellResult written = platform_.shell.writeReport(path, report);
     if (!written.ok()) {
-        platform_.toolkit.messageBox("Não foi possível gravar o arquivo de IP:\r\n\r\n" + pathText +
-                                         "\r\n\r\n" + written.reason + " (erro " +
-                                         std::to_string(written.error) + ").",
-                                     mb::kIconStop, kApplicationTitle);
+        platform_.toolkit.messageBox(ReportWriteFailureText(pathText, written), mb::kIconStop,
+                                     kApplicationTitle);
         return;
     }
     const ShellResult opened = platform_.shell.openInTextEditor(path);

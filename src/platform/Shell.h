@@ -22,6 +22,8 @@ class IShell {
     // Replaces the file at `path` with `text` (UTF-8, converted to the platform's
     // narrow encoding) only once all of it is written.
     virtual ShellResult writeReport(const std::filesystem::path& path, const std::string& text) = 0;
+    // The bytes `writeReport` would write for `text`.
+    virtual std::string reportBytes(const std::string& text) = 0;
     virtual ShellResult openInTextEditor(const std::filesystem::path& path) = 0;
     virtual ShellResult openInBrowser(const std::string& url) = 0;
 };

@@ -25,6 +25,7 @@ class FakeShell : public IShell {
 
     std::filesystem::path programDirectory() override { return directory; }
     ShellResult writeReport(const std::filesystem::path& path, const std::string& text) override;
+    std::string reportBytes(const std::string& text) override { return text; }
     ShellResult openInTextEditor(const std::filesystem::path& path) override;
     ShellResult openInBrowser(const std::string& url) override;
 };

@@ -73,3 +73,9 @@ cmp "$work/expected.txt" "$work/app/IP.txt" || {
     fail "IP.txt differs from the expected report"
 }
 echo "Windows end to end: every WS-Discovery machine once, in order, with its address"
+
+# The same report without a window, its output redirected to a file.
+(cd "$work/app" && "$wine" vexormoralto.exe --relatorio >"$work/command-line.txt" 2>"$work/command-line.err") ||
+    fail "--relatorio ended with status $?: $(cat "$work/command-line.err")"
+cmp "$work/expected.txt" "$work/command-line.txt" || fail "the report on standard output differs"
+echo "Windows command line: the report on standard output is IP.txt's bytes"

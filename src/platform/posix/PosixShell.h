@@ -13,6 +13,7 @@ class PosixShell : public IShell {
   public:
     std::filesystem::path programDirectory() override;
     ShellResult writeReport(const std::filesystem::path& path, const std::string& text) override;
+    std::string reportBytes(const std::string& text) override { return text; }
     ShellResult openInTextEditor(const std::filesystem::path& path) override;
     ShellResult openInBrowser(const std::string& url) override;
 };

@@ -1,10 +1,12 @@
 #include "Win32Program.h"
 
+#include "Win32Console.h"
 #include "Win32Neighbourhood.h"
 #include "Win32Shell.h"
 #include "Win32Sockets.h"
 #include "Win32Toolkit.h"
 #include "Win32Window.h"
+#include "main_window/ReportCommand.h"
 #include "main_window/WindowDescription.h"
 #include "main_window/frmPrincipal.h"
 
@@ -15,6 +17,10 @@ int RunWin32Program(HINSTANCE instance, int showCommand) {
     win32::Win32Sockets sockets(learnt);
     const auto network = win32::MakeWin32Network(learnt);
     win32::Win32Shell shell;
+    if (const auto arguments = win32::CommandLineArguments(); !arguments.empty()) {
+        win32::ConsoleStreams console;
+        return *RunReportCommand(arguments, sockets, *network, shell, console.out(), console.err());
+    }
     win32::Win32Window window(instance, kMainWindow);
     win32::Win32Toolkit toolkit(window);
     frmPrincipal form(PlatformServices{sockets, *network, shell, toolkit}, window.controls());

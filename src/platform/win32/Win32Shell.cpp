@@ -97,7 +97,11 @@ std::filesystem::path Win32Shell::programDirectory() {
 }
 
 ShellResult Win32Shell::writeReport(const std::filesystem::path& path, const std::string& text) {
-    return ReplaceFileContents(path, Utf8ToAnsi(text));
+    return ReplaceFileContents(path, reportBytes(text));
+}
+
+std::string Win32Shell::reportBytes(const std::string& text) {
+    return Utf8ToAnsi(text);
 }
 
 ShellResult Win32Shell::openInTextEditor(const std::filesystem::path& path) {

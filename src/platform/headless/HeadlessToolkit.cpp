@@ -1,0 +1,26 @@
+#include "HeadlessToolkit.h"
+
+namespace vexor {
+
+void HeadlessListBox::AddItem(const std::string& text) {
+    if (lines_.size() >= static_cast<std::size_t>(kMaxListLines)) {
+        throw ListFullError();
+    }
+    lines_.push_back(text);
+    added_.push_back(text);
+}
+
+void HeadlessListBox::clear() {
+    lines_.clear();
+    added_.clear();
+}
+
+void HeadlessToolkit::messageBox(const std::string& text, unsigned /*flags*/,
+                                 const std::string& caption) {
+    const std::string line =
+        (!caption.empty() && caption != kApplicationTitle ? caption + ": " : std::string()) + text;
+    errors_ << encode_(line) << "\n";
+    errors_.flush();
+}
+
+} // namespace vexor

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# The report without a window, as the client of a test network: the text report
+# on standard output must be the bytes the window's IP.txt would hold, the CSV
+# must list the same machines, and a wrong option must exit 2.
+# usage: command_line.sh STATE_DIR PROGRAM NETWORK_SCRIPT
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+state=$1
+program=$2
+network=$here/$3
+if [ -f "$state.skip" ]; then
+    cat "$state.skip"
+    exit 77
+fi
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+work=$state/command-line
+rm -rf "$work"
+mkdir -p "$work"
+bash "$network" expected-report "$state" >"$work/expected.txt"
+bash "$network" client "$state" "$program" --relatorio >"$work/report.txt" 2>"$work/errors.txt" ||
+    fail "--relatorio ended with status $?: $(cat "$work/errors.txt")"
+cmp "$work/expected.txt" "$work/report.txt" || fail "the report on standard output differs from IP.txt's"
+[ ! -s "$work/errors.txt" ] || fail "messages on standard error: $(cat "$work/errors.txt")"
+
+bash "$network" client "$state" "$program" --relatorio "$work/rede.csv" --formato csv ||
+    fail "--formato csv ended with status $?"
+# Each "- NAME  ADDRESS" line of the text report is one "rede,NAME,ADDRESS" line.
+sed -n '/^Rede:\r$/,$ s/^- \([^ ]*\) *\([0-9.]*\)\r$/rede,\1,\2\r/p' "$work/expected.txt" \
+    >"$work/expected-network.csv"
+grep '^rede,' "$work/rede.csv" >"$work/network.csv" || true
+cmp "$work/expected-network.csv" "$work/network.csv" || fail "the CSV lists other machines than the report"
+head -n 1 "$work/rede.csv" | cmp - <(printf 'origem,nome,endereco\r\n') || fail "the CSV header"
+
+status=0
+"$program" --opcao-que-nao-existe >/dev/null 2>"$work/usage.txt" || status=$?
+[ "$status" -eq 2 ] || fail "an unknown option ended with status $status, not 2"
+grep -q '^Uso: vexormoralto' "$work/usage.txt" || fail "no usage on standard error"
+echo "command line: report, CSV and usage as expected"
