@@ -2,8 +2,10 @@
 
 #include "WinText.h"
 
-#include <shellapi.h>
 #include <windows.h>
+
+// shellapi.h needs the types windows.h declares.
+#include <shellapi.h>
 
 namespace vexor::win32 {
 namespace {
