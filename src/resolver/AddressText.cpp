@@ -1,6 +1,6 @@
 #include "AddressText.h"
 
-#include <cmath>
+#include <algorithm>
 #include <limits>
 
 namespace vexor {
@@ -23,8 +23,13 @@ std::vector<std::string_view> SplitAtDots(std::string_view text) {
     }
 }
 
-// The value of a part made only of decimal digits; false for anything else.
-bool DecimalValue(std::string_view part, double& value) {
+// Any part value at or past this cannot be folded into the signed 32-bit range
+// with a weight of 1 or more; larger values are held at it.
+constexpr std::int64_t kValueCeiling = std::int64_t{1} << 40;
+
+// The value of a part made only of decimal digits (held at kValueCeiling);
+// false for anything else.
+bool DecimalValue(std::string_view part, std::int64_t& value) {
     if (part.empty()) {
         return false;
     }
@@ -33,17 +38,23 @@ bool DecimalValue(std::string_view part, double& value) {
         if (c < '0' || c > '9') {
             return false;
         }
-        value = value * 10 + (c - '0');
+        value = std::min(value * 10 + (c - '0'), kValueCeiling);
     }
     return true;
 }
 
-// Adds `term` to `sum` in double precision and brings the result back into the
-// signed 32-bit range, rounding half to even; false on an overflow.
-bool AddChecked(double term, std::int32_t& sum) {
-    const double total = std::nearbyint(term + static_cast<double>(sum));
-    if (!(total >= std::numeric_limits<std::int32_t>::min() &&
-          total <= std::numeric_limits<std::int32_t>::max())) {
+// Adds `value` × 256^`power` to `sum` in exact integer arithmetic; false when
+// the result leaves the signed 32-bit range. A zero adds nothing at any weight.
+bool AddChecked(std::int64_t value, std::size_t power, std::int32_t& sum) {
+    if (value == 0) {
+        return true;
+    }
+    if (power > 3) {
+        return false;
+    }
+    const std::int64_t total = sum + value * (std::int64_t{1} << (8 * power));
+    if (total < std::numeric_limits<std::int32_t>::min() ||
+        total > std::numeric_limits<std::int32_t>::max()) {
         return false;
     }
     sum = static_cast<std::int32_t>(total);
@@ -70,7 +81,7 @@ bool IsIPAddress(std::string_view text) {
         return false;
     }
     for (const auto part : parts) {
-        double value = 0;
+        std::int64_t value = 0;
         if (!DecimalValue(part, value) || value > 255) {
             return false;
         }
@@ -84,23 +95,21 @@ std::int32_t IPAddressToLong(std::string_view text) {
         return 0;
     }
     std::int32_t sum = 0;
-    double weight = 1;
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-        double value = 0;
-        if (!DecimalValue(parts[i], value) || !AddChecked(value * weight, sum)) {
+        std::int64_t value = 0;
+        if (!DecimalValue(parts[i], value) || !AddChecked(value, i, sum)) {
             return 0;
         }
-        weight *= 256;
     }
     // The last number always weighs 256^3 and is folded into the signed range.
-    double last = 0;
+    std::int64_t last = 0;
     if (!DecimalValue(parts.back(), last)) {
         return 0;
     }
     if (last >= 128) {
         last -= 256;
     }
-    if (!AddChecked(last * 16777216.0, sum)) {
+    if (!AddChecked(last, 3, sum)) {
         return 0;
     }
     return sum;

@@ -43,6 +43,17 @@ TEST(AddressText, IPAddressToLong) {
         {"", 0},
         {"1.x.3.4", 0},
         {"5", 83886080},
+        // Zeros past the 128th part weigh nothing, however large their weight.
+        {[] {
+             std::string text = "1.2.3.4";
+             for (int i = 0; i < 130; ++i) {
+                 text += ".0";
+             }
+             return text + ".5";
+         }(),
+         151192065},
+        {"99999999999999999999999.0.0.1", 0},
+        {"0000000000000000000000000.0.0.1", 16777216},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IPAddressToLong(c.text), c.expected) << '"' << c.text << '"';
