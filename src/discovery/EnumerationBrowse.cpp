@@ -51,7 +51,7 @@ std::uint32_t ReadContainer(INetworkEnumeration& network, const NetResource* con
     }
     const Closer closer(network, handle);
     std::vector<NetResource> buffer(kFirstBuffer / sizeof(NetResource));
-    while (entries.size() < kMaxContainerEntries) {
+    while (entries.size() < kMaxEntriesPerContainer) {
         std::int32_t count = -1;
         auto size = static_cast<std::uint32_t>(buffer.size() * sizeof(NetResource));
         const std::uint32_t status = network.enumResource(handle, &count, buffer.data(), &size);

@@ -2,16 +2,13 @@
 
 #include "MergedNetwork.h"
 #include "Neighbourhood.h"
+#include "network/modNetwork.h"
 #include "platform/NetworkEnumeration.h"
 #include "platform/ResourcePacker.h"
 
 #include <vector>
 
 namespace vexor {
-
-// A container's reads stop after this many entries, more than a list can hold,
-// so that a provider that never says "no more" cannot hold the walk for ever.
-constexpr std::size_t kMaxContainerEntries = 65536;
 
 // Every entry of `container` (null: the root) as the enumeration reads it, in
 // buffers that grow when one entry does not fit.

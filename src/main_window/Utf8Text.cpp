@@ -19,8 +19,10 @@ std::string Utf8ToUpper(std::string_view text) {
         const auto c = static_cast<unsigned char>(upper[i]);
         if (c >= 'a' && c <= 'z') {
             upper[i] = static_cast<char>(c - 'a' + 'A');
-        } else if (c == 0xC3 && i + 1 < upper.size()) {
+        } else if (c == 0xC3 && i + 1 < upper.size() &&
+                   (static_cast<unsigned char>(upper[i + 1]) & 0xC0) == 0x80) {
             // U+00E0..U+00FE except U+00F7 (division sign): second byte A0..BE.
+            // A lead byte with no continuation after it is passed through alone.
             const auto next = static_cast<unsigned char>(upper[i + 1]);
             if (next >= 0xA0 && next <= 0xBE && next != 0xB7) {
                 upper[i + 1] = static_cast<char>(next - 0x20);

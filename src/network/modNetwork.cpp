@@ -51,18 +51,22 @@ class Walker {
             return true;
         }
         constexpr std::int32_t capacity = kEnumBufferSize / sizeof(NetResource);
-        for (;;) {
+        // A provider that never says "no more" is not followed past the bound.
+        std::size_t read = 0;
+        while (read < kMaxEntriesPerContainer) {
             std::int32_t count = -1;
             std::uint32_t size = kEnumBufferSize;
             if (network_.enumResource(handle, &count, buffer.get(), &size) != net::kNoError ||
                 count <= 0) {
                 return true;
             }
-            for (std::int32_t i = 0; i < std::min(count, capacity); ++i) {
+            for (std::int32_t i = 0;
+                 i < std::min(count, capacity) && read < kMaxEntriesPerContainer; ++i, ++read) {
                 std::memcpy(&record, buffer.get() + i * sizeof(NetResource), sizeof(NetResource));
                 visit(record);
             }
         }
+        return true;
     }
 
     void EnumerateContainer(NetResource& record, const std::string& prefix) {

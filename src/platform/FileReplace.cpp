@@ -6,6 +6,15 @@
 #include <memory>
 #include <system_error>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace vexor {
 namespace {
 
@@ -37,23 +46,75 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-std::FILE* OpenForWriting(const std::filesystem::path& path) {
+// Creates a file of a name no other file has, beside `path`, and opens it for
+// writing; a report left behind by a crash or another copy of the program is
+// never in the way. The new file takes the permissions of the file it replaces.
+std::FILE* CreateTemporaryBeside(const std::filesystem::path& path,
+                                 std::filesystem::path& temporary) {
 #ifdef _WIN32
-    return _wfopen(path.c_str(), L"wb");
+    wchar_t name[MAX_PATH] = {};
+    std::filesystem::path folder = path.parent_path();
+    if (folder.empty()) {
+        folder = L".";
+    }
+    if (GetTempFileNameW(folder.c_str(), L"IP", 0, name) == 0) {
+        errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : ENOENT;
+        return nullptr;
+    }
+    temporary = name;
+    return _wfopen(name, L"wb");
 #else
-    return std::fopen(path.c_str(), "wb");
+    std::string name =
+        (path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path()).string() +
+        "/." + path.filename().string() + ".XXXXXX";
+    const int fd = mkstemp(name.data());
+    if (fd < 0) {
+        return nullptr;
+    }
+    temporary = name;
+    struct stat existing {};
+    // mkstemp makes the file private to its owner; a report that already exists
+    // keeps the permissions it had, a new one gets those of a newly created file.
+    if (stat(path.c_str(), &existing) == 0) {
+        fchmod(fd, existing.st_mode & 07777);
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+    }
+    std::FILE* file = fdopen(fd, "wb");
+    if (file == nullptr) {
+        close(fd);
+    }
+    return file;
 #endif
+}
+
+// The reason a finished report could not take the old one's place.
+ShellResult RenameFailure(const std::error_code& error) {
+    if (error.category() == std::generic_category() || error.category() == std::system_category()) {
+        const int value = error.default_error_condition().value();
+        if (value == EACCES || value == EPERM || value == ENOENT || value == ENOSPC ||
+            value == EROFS || value == EISDIR) {
+            return ShellResult{error.value(), DescribeErrno(value)};
+        }
+    }
+    return ShellResult{error.value(), "O arquivo não pôde substituir o anterior"};
 }
 
 } // namespace
 
 ShellResult ReplaceFileContents(const std::filesystem::path& path, std::string_view bytes) {
-    std::filesystem::path temporary = path;
-    temporary += ".tmp";
+    std::filesystem::path temporary;
     errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> file(OpenForWriting(temporary));
+    std::unique_ptr<std::FILE, FileCloser> file(CreateTemporaryBeside(path, temporary));
     if (!file) {
-        return Failure(errno);
+        const int error = errno;
+        std::error_code ignored;
+        if (!temporary.empty()) {
+            std::filesystem::remove(temporary, ignored);
+        }
+        return Failure(error);
     }
     const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file.get());
     int error = written == bytes.size() ? 0 : (errno != 0 ? errno : EIO);
@@ -72,7 +133,7 @@ ShellResult ReplaceFileContents(const std::filesystem::path& path, std::string_v
     std::filesystem::rename(temporary, path, renameError);
     if (renameError) {
         std::filesystem::remove(temporary, ignored);
-        return ShellResult{renameError.value(), renameError.message()};
+        return RenameFailure(renameError);
     }
     return {};
 }

@@ -33,13 +33,22 @@ PackResult PackResources(const std::vector<ResourceEntry>& entries, std::size_t&
         result.status = net::kErrorNoMoreItems;
         return result;
     }
+    // Asked for no entry, the read reads none and succeeds, as the Windows call does.
+    if (maxCount == 0) {
+        return result;
+    }
+    if (buffer == nullptr) {
+        result.status = net::kErrorMoreData;
+        result.required = static_cast<std::uint32_t>(EntryBytes(entries[next]));
+        return result;
+    }
     auto* bytes = static_cast<unsigned char*>(buffer);
     unsigned char* top = bytes + size;
     std::size_t used = 0;
     while (next < entries.size() && (maxCount < 0 || result.count < maxCount)) {
         const ResourceEntry& entry = entries[next];
         const std::size_t needed = EntryBytes(entry);
-        if (used + needed > size || buffer == nullptr) {
+        if (used + needed > size) {
             break;
         }
         NetResource record{};

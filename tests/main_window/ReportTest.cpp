@@ -70,7 +70,11 @@ TEST(Report, WritesTheWindowAsItStands) {
                       {"Local do Arquivo:\r\n\r\n" + PathText(report), 0x40, "Arquivo de IP"}}))
             << file;
         EXPECT_EQ(h.shell.editorOpened, std::vector<std::filesystem::path>{report}) << file;
-        EXPECT_FALSE(std::filesystem::exists(h.shell.directory / "IP.txt.tmp")) << file;
+        // Nothing but the report is left in the folder.
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(h.shell.directory),
+                                std::filesystem::directory_iterator()),
+                  1)
+            << file;
     }
 }
 
@@ -89,12 +93,11 @@ TEST(Report, FailedWriteKeepsTheOldReportAndTheProgramRunsOn) {
     h.sockets.hostsByName["estacao01"] = {"estacao01", {{192, 0, 2, 10}}};
     h.form.Form_Load();
     const auto report = h.shell.directory / "IP.txt";
-    ASSERT_TRUE(ReplaceFileContents(report, "relatório anterior\r\n").ok());
-    // A folder where the temporary file must go makes the write fail, even for root.
-    std::filesystem::create_directory(h.shell.directory / "IP.txt.tmp");
+    // A folder of the report's name makes the write fail, even for root.
+    std::filesystem::create_directories(report / "guardado");
 
     h.form.btnImprimir_Click();
-    EXPECT_EQ(ReadFileBytes(report), "relatório anterior\r\n");
+    EXPECT_TRUE(std::filesystem::is_directory(report / "guardado"));
     EXPECT_TRUE(h.shell.editorOpened.empty());
     ASSERT_EQ(h.toolkit.messages.size(), 2u);
     EXPECT_EQ(h.toolkit.messages[0].caption, "Arquivo de IP");
@@ -114,6 +117,33 @@ TEST(Report, EditorThatCannotStartIsReportedAndTheProgramRunsOn) {
     EXPECT_EQ(h.toolkit.messages[1].flags, 0x10u);
     EXPECT_NE(h.toolkit.messages[1].text.find("(erro 2)"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(h.shell.directory / "IP.txt"));
+}
+
+TEST(FileReplace, LeftoversNeverBlockAndFailuresLeaveNothingBehind) {
+    fakes::FakeShell shell;
+    const auto path = shell.directory / "IP.txt";
+    // What a crash or another copy of the program may leave behind.
+    std::filesystem::create_directory(shell.directory / "IP.txt.tmp");
+    ASSERT_TRUE(ReplaceFileContents(path, "novo\r\n").ok());
+    EXPECT_EQ(ReadFileBytes(path), "novo\r\n");
+#ifndef _WIN32
+    // An existing report keeps its permissions.
+    std::filesystem::permissions(path, std::filesystem::perms(0640));
+    ASSERT_TRUE(ReplaceFileContents(path, "outro\r\n").ok());
+    EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
+#endif
+    // A name taken by a folder: the reason is in Portuguese, and no temporary
+    // file stays beside it.
+    const auto taken = shell.directory / "pasta";
+    std::filesystem::create_directories(taken / "dentro");
+    const ShellResult failed = ReplaceFileContents(taken, "x");
+    EXPECT_FALSE(failed.ok());
+    EXPECT_TRUE(failed.reason == "Já existe uma pasta com esse nome" ||
+                failed.reason == "Permissão negada")
+        << failed.reason;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(shell.directory),
+                            std::filesystem::directory_iterator()),
+              3);
 }
 
 TEST(FileReplace, ReplacesWholeOrNotAtAll) {

@@ -1,5 +1,7 @@
 #include "FormHarness.h"
 
+#include "main_window/Utf8Text.h"
+
 #include <gtest/gtest.h>
 
 namespace vexor {
@@ -91,6 +93,26 @@ TEST(FormLoad, ListsNameInUpperCaseAndEveryAddressInOrder) {
     // A second run rebuilds the list instead of adding to it.
     h.form.Form_Load();
     EXPECT_EQ(h.lstIPS.lines.size(), 3u);
+}
+
+TEST(Utf8Text, InvalidSequencesPassThroughByteForByte) {
+    const struct {
+        std::string text;
+        std::string upper;
+    } cases[] = {
+        {"estação", "ESTAÇÃO"},
+        // A lead byte followed by an ASCII letter: the letter is its own character.
+        {"\xC3"
+         "a",
+         "\xC3"
+         "A"},
+        {"x\xC3", "X\xC3"},
+        {"\xC3\xC3\xA9", "\xC3\xC3\x89"},
+        {"\xE9t\xE9", "\xE9T\xE9"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Utf8ToUpper(c.text), c.upper) << c.text;
+    }
 }
 
 TEST(FormLoad, NameIsTakenWithoutLeadingBlanksAndUpperCasedWithAccents) {

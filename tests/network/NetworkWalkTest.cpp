@@ -163,3 +163,57 @@ TEST(NetworkWalk, ContainerWithoutBufferIsPassedOver) {
 
 } // namespace
 } // namespace vexor
+
+namespace vexor {
+namespace {
+
+// A provider whose domain never says "no more": every read hands out one more server.
+class EndlessNetwork : public INetworkEnumeration {
+  public:
+    std::uint32_t openEnum(std::uint32_t, std::uint32_t, std::uint32_t,
+                           const NetResource* container, NetEnumHandle* handle) override {
+        const bool root = container == nullptr || container->lpRemoteName == nullptr;
+        const std::uint32_t level = root                                               ? 0
+                                    : container->dwDisplayType == net::kDisplayNetwork ? 1
+                                                                                       : 2;
+        if (level == 2 && container->dwDisplayType == net::kDisplayServer) {
+            return net::kErrorBadNetPath;
+        }
+        *handle = reinterpret_cast<NetEnumHandle>(static_cast<std::uintptr_t>(level + 1));
+        return net::kNoError;
+    }
+    std::uint32_t enumResource(NetEnumHandle handle, std::int32_t* count, void* buffer,
+                               std::uint32_t* size) override {
+        const auto level = reinterpret_cast<std::uintptr_t>(handle) - 1;
+        if (level < 2 && given_[level]++ > 0) {
+            return net::kErrorNoMoreItems;
+        }
+        ResourceEntry entry;
+        entry.displayType = level == 0   ? net::kDisplayNetwork
+                            : level == 1 ? net::kDisplayDomain
+                                         : net::kDisplayServer;
+        entry.remoteName = level == 2 ? "\\\\SEMFIM" : "X";
+        std::size_t next = 0;
+        return ReadResources({entry}, next, count, buffer, size);
+    }
+    std::uint32_t closeEnum(NetEnumHandle) override { return net::kNoError; }
+
+  private:
+    int given_[2] = {0, 0};
+};
+
+class CountingSink : public IItemSink {
+  public:
+    void AddItem(const std::string&) override { ++added; }
+    std::size_t added = 0;
+};
+
+TEST(NetworkWalk, AContainerThatNeverEndsIsReadUpToTheBound) {
+    EndlessNetwork network;
+    CountingSink sink;
+    EXPECT_TRUE(ListNetworkMachines(network, sink));
+    EXPECT_EQ(sink.added, kMaxEntriesPerContainer);
+}
+
+} // namespace
+} // namespace vexor

@@ -53,15 +53,22 @@ TEST(ResourcePacker, StopsAtCountOrSpaceAndReportsWhenNothingFits) {
         std::uint32_t size;
         std::uint32_t status;
         std::int32_t count;
+        bool nullBuffer = false;
     } cases[] = {
         {2, 1024, net::kNoError, 2},
         {-1, 300, net::kNoError, 300 / (sizeof(NetResource) + 8 + 12)},
         {-1, sizeof(NetResource), net::kErrorMoreData, 0},
         {-1, 0, net::kErrorMoreData, 0},
+        // Asked for none, it reads none and succeeds: a caller that grows its
+        // buffer on "more data" would otherwise grow it for ever.
+        {0, 1024, net::kNoError, 0},
+        // No buffer at all: the size one entry needs.
+        {-1, 1024, net::kErrorMoreData, 0, true},
     };
     for (const auto& c : cases) {
         std::size_t next = 0;
-        const PackResult result = PackResources(entries, next, c.maxCount, buffer.get(), c.size);
+        const PackResult result =
+            PackResources(entries, next, c.maxCount, c.nullBuffer ? nullptr : buffer.get(), c.size);
         EXPECT_EQ(result.status, c.status) << c.maxCount << "/" << c.size;
         EXPECT_EQ(result.count, c.count) << c.maxCount << "/" << c.size;
         EXPECT_EQ(next, static_cast<std::size_t>(c.count));
