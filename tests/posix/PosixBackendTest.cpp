@@ -134,6 +134,17 @@ TEST(LinuxNetwork, RootListsOneProviderAndErrorsMapToWindowsCodes) {
 
 TEST(PosixShell, StartsProgramsAndReportsTheErrorOfOneThatCannotStart) {
     EXPECT_TRUE(StartDetached({"true"}).ok());
+    // An opener that finds no browser or editor exits with a failure: its status
+    // is the error; one still running after a short while counts as started.
+    const struct {
+        std::vector<std::string> arguments;
+        int error;
+    } exits[] = {{{"false"}, 1}, {{"sh", "-c", "exit 3"}, 3}, {{"sleep", "5"}, 0}};
+    for (const auto& c : exits) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(StartDetached(c.arguments).error, c.error) << c.arguments[0];
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    }
     const ShellResult missing = StartDetached({"programa-que-nao-existe-vexor"});
     EXPECT_EQ(missing.error, ENOENT);
     EXPECT_FALSE(missing.reason.empty());

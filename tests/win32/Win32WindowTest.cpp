@@ -82,6 +82,36 @@ TEST_F(Win32WindowTest, ControlsStandWhereTheDescriptionPutsThem) {
     }
 }
 
+// The list box's own procedure, and one in front of it that refuses inserts
+// as a list box out of memory does.
+WNDPROC gListProcedure = nullptr;
+LRESULT CALLBACK RefusingInserts(HWND control, UINT message, WPARAM w, LPARAM l) {
+    if (message == LB_INSERTSTRING) {
+        return LB_ERRSPACE;
+    }
+    return CallWindowProcW(gListProcedure, control, message, w, l);
+}
+
+TEST_F(Win32WindowTest, AReplaceThatCannotInsertLeavesTheListAsItWas) {
+    Win32Window window(GetModuleHandleW(nullptr), kMainWindow);
+    IListBox& list = window.controls().lstIPRede;
+    for (const char* line : {"ALFA", "BETA", "GAMA"}) {
+        list.AddItem(line);
+    }
+    const HWND control = window.control("lstIPRede");
+    gListProcedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RefusingInserts)));
+    list.setItem(1, "BETA                10.0.0.2");
+    SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gListProcedure));
+    ASSERT_EQ(list.count(), 3);
+    EXPECT_EQ(list.item(0), "ALFA");
+    EXPECT_EQ(list.item(1), "BETA");
+    EXPECT_EQ(list.item(2), "GAMA");
+    list.setItem(1, "BETA                10.0.0.2");
+    EXPECT_EQ(list.item(1), "BETA                10.0.0.2");
+    EXPECT_EQ(list.item(2), "GAMA");
+}
+
 TEST_F(Win32WindowTest, FixedBorderWithoutMaximizeBox) {
     Win32Window window(GetModuleHandleW(nullptr), kMainWindow);
     const LONG_PTR style = GetWindowLongPtrW(window.handle(), GWL_STYLE);

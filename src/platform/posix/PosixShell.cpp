@@ -5,12 +5,19 @@
 #include <cstring>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <chrono>
 #include <thread>
 #include <unistd.h>
 
 extern char** environ;
 
 namespace vexor {
+namespace {
+
+// How long the opener is given to say that it failed.
+constexpr std::chrono::milliseconds kOpenerWait{1500};
+
+} // namespace
 
 std::filesystem::path PosixShell::programDirectory() {
     std::error_code error;
@@ -41,8 +48,29 @@ ShellResult StartDetached(const std::vector<std::string>& arguments) {
     if (error != 0) {
         return ShellResult{error, std::strerror(error)};
     }
-    // The program does not wait for what it started, but something must collect
-    // the child's exit status so that no zombie stays behind.
+    // The desktop's opener hands the file or page over and exits at once; one
+    // that exits with a failure found no program for it. Waited for a short
+    // while only: still running after that counts as started.
+    const auto deadline = std::chrono::steady_clock::now() + kOpenerWait;
+    while (std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        const pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child) {
+            if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
+                return ShellResult{WEXITSTATUS(status), arguments[0] + " terminou com o código " +
+                                                            std::to_string(WEXITSTATUS(status))};
+            }
+            if (WIFSIGNALED(status)) {
+                return ShellResult{128 + WTERMSIG(status), arguments[0] + " foi interrompido"};
+            }
+            return {};
+        }
+        if (done < 0) {
+            return {};
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // Something must still collect the exit status so that no zombie stays behind.
     std::thread([child] {
         int status = 0;
         waitpid(child, &status, 0);

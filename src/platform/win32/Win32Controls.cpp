@@ -53,10 +53,14 @@ void Win32ListBox::setItem(std::int16_t index, const std::string& text) {
     }
     // A list box has no "replace": the line is inserted at its place and the old
     // one, now one further down, removed.
+    // An insert that fails (LB_ERR, LB_ERRSPACE) leaves the list as it was: the
+    // line after it is not the old one and must not be removed.
     SendMessageW(control_, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(control_, LB_INSERTSTRING, index,
-                 reinterpret_cast<LPARAM>(Utf8ToWide(text).c_str()));
-    SendMessageW(control_, LB_DELETESTRING, index + 1, 0);
+    const LRESULT inserted = SendMessageW(control_, LB_INSERTSTRING, index,
+                                          reinterpret_cast<LPARAM>(Utf8ToWide(text).c_str()));
+    if (inserted == index) {
+        SendMessageW(control_, LB_DELETESTRING, index + 1, 0);
+    }
     SendMessageW(control_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(control_, nullptr, TRUE);
 }
