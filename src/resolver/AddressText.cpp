@@ -25,7 +25,7 @@ std::vector<std::string_view> SplitAtDots(std::string_view text) {
 
 // Any part value at or past this cannot be folded into the signed 32-bit range
 // with a weight of 1 or more; larger values are held at it.
-constexpr std::int64_t kValueCeiling = std::int64_t{1} << 40;
+constexpr std::int64_t kValueCeiling = std::int64_t{1} << 32;
 
 // The value of a part made only of decimal digits (held at kValueCeiling);
 // false for anything else.
