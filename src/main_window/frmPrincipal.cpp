@@ -102,7 +102,7 @@ void frmPrincipal::Form_Load() {
     }
     const HostEnt record = *found;
     const auto addresses = HostAddresses(record);
-    controls_.txtIPS.setText(Utf8ToUpper(name));
+    controls_.txtIPS.setText(platform_.shell.upperCase(name));
     for (const auto& address : addresses) {
         controls_.lstIPS.AddItem(address);
     }

@@ -24,6 +24,8 @@ class IShell {
     virtual ShellResult writeReport(const std::filesystem::path& path, const std::string& text) = 0;
     // The bytes `writeReport` would write for `text`.
     virtual std::string reportBytes(const std::string& text) = 0;
+    // `text` (UTF-8) in upper case by the system's Unicode case mapping.
+    virtual std::string upperCase(const std::string& text) = 0;
     virtual ShellResult openInTextEditor(const std::filesystem::path& path) = 0;
     virtual ShellResult openInBrowser(const std::string& url) = 0;
 };

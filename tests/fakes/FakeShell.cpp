@@ -1,4 +1,5 @@
 #include "FakeShell.h"
+#include "main_window/Utf8Text.h"
 
 #include "platform/FileReplace.h"
 
@@ -21,6 +22,10 @@ FakeShell::FakeShell() {
 FakeShell::~FakeShell() {
     std::error_code ignored;
     std::filesystem::remove_all(directory, ignored);
+}
+
+std::string FakeShell::upperCase(const std::string& text) {
+    return Utf8ToUpper(text);
 }
 
 ShellResult FakeShell::writeReport(const std::filesystem::path& path, const std::string& text) {

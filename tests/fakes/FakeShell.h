@@ -26,6 +26,8 @@ class FakeShell : public IShell {
     std::filesystem::path programDirectory() override { return directory; }
     ShellResult writeReport(const std::filesystem::path& path, const std::string& text) override;
     std::string reportBytes(const std::string& text) override { return text; }
+    // The ASCII and Latin-1 mapping stands in for the system's in core tests.
+    std::string upperCase(const std::string& text) override;
     ShellResult openInTextEditor(const std::filesystem::path& path) override;
     ShellResult openInBrowser(const std::string& url) override;
 };

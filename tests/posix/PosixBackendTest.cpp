@@ -132,6 +132,25 @@ TEST(LinuxNetwork, RootListsOneProviderAndErrorsMapToWindowsCodes) {
     EXPECT_EQ(NetErrorFromErrno(ENETUNREACH), net::kErrorNoNetwork);
 }
 
+TEST(PosixShell, UpperCaseFollowsUnicodeBeyondLatin1) {
+    PosixShell shell;
+    const struct {
+        const char* text;
+        const char* upper;
+    } cases[] = {
+        {"estação-sé", "ESTAÇÃO-SÉ"},
+        {"ÿšœž", "ŸŠŒŽ"},
+        {"сервер-β", "СЕРВЕР-Β"},
+        {"x\xC3"
+         "a\xFF",
+         "X\xC3"
+         "A\xFF"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(shell.upperCase(c.text), c.upper) << c.text;
+    }
+}
+
 TEST(PosixShell, StartsProgramsAndReportsTheErrorOfOneThatCannotStart) {
     EXPECT_TRUE(StartDetached({"true"}).ok());
     // An opener that finds no browser or editor exits with a failure: its status

@@ -233,5 +233,12 @@ TEST(Win32Resources, IconGroupAndVersionInformation) {
     EXPECT_EQ(translation[1], 0x04B0);
 }
 
+TEST(Win32Shell, UpperCaseFollowsUnicodeBeyondLatin1) {
+    Win32Shell shell;
+    EXPECT_EQ(shell.upperCase("estação-sé"), "ESTAÇÃO-SÉ");
+    EXPECT_EQ(shell.upperCase("ÿšœž"), "ŸŠŒŽ");
+    EXPECT_EQ(shell.upperCase("сервер-β"), "СЕРВЕР-Β");
+}
+
 } // namespace
 } // namespace vexor::win32

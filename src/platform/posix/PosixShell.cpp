@@ -1,11 +1,15 @@
 #include "PosixShell.h"
 
+#include "main_window/Utf8Text.h"
 #include "platform/FileReplace.h"
 
+#include <locale.h>
+#include <wctype.h>
+
+#include <chrono>
 #include <cstring>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <chrono>
 #include <thread>
 #include <unistd.h>
 
@@ -27,6 +31,60 @@ std::filesystem::path PosixShell::programDirectory() {
 
 ShellResult PosixShell::writeReport(const std::filesystem::path& path, const std::string& text) {
     return ReplaceFileContents(path, text);
+}
+
+std::string PosixShell::upperCase(const std::string& text) {
+    // The C library's Unicode case mapping in a UTF-8 locale of its own,
+    // whatever the process's locale is. Bytes that are not valid UTF-8 pass
+    // through one by one.
+    static const locale_t utf8 =
+        newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    if (utf8 == static_cast<locale_t>(nullptr)) {
+        return Utf8ToUpper(text);
+    }
+    std::string upper;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const std::size_t length = lead < 0x80         ? 1
+                                   : (lead >> 5) == 6  ? 2
+                                   : (lead >> 4) == 14 ? 3
+                                   : (lead >> 3) == 30 ? 4
+                                                       : 0;
+        char32_t code = length == 1   ? lead
+                        : length == 2 ? lead & 0x1F
+                        : length == 3 ? lead & 0x0F
+                                      : lead & 0x07;
+        bool valid = length > 0 && at + length <= text.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[at + k]);
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (!valid) {
+            upper += text[at++];
+            continue;
+        }
+        const auto mapped = static_cast<char32_t>(towupper_l(static_cast<wint_t>(code), utf8));
+        // A mapping to another length in bytes is taken as it is.
+        if (mapped < 0x80) {
+            upper += static_cast<char>(mapped);
+        } else if (mapped < 0x800) {
+            upper += static_cast<char>(0xC0 | (mapped >> 6));
+            upper += static_cast<char>(0x80 | (mapped & 0x3F));
+        } else if (mapped < 0x10000) {
+            upper += static_cast<char>(0xE0 | (mapped >> 12));
+            upper += static_cast<char>(0x80 | ((mapped >> 6) & 0x3F));
+            upper += static_cast<char>(0x80 | (mapped & 0x3F));
+        } else {
+            upper += static_cast<char>(0xF0 | (mapped >> 18));
+            upper += static_cast<char>(0x80 | ((mapped >> 12) & 0x3F));
+            upper += static_cast<char>(0x80 | ((mapped >> 6) & 0x3F));
+            upper += static_cast<char>(0x80 | (mapped & 0x3F));
+        }
+        at += length;
+    }
+    return upper;
 }
 
 ShellResult PosixShell::openInTextEditor(const std::filesystem::path& path) {

@@ -14,6 +14,7 @@ class PosixShell : public IShell {
     std::filesystem::path programDirectory() override;
     ShellResult writeReport(const std::filesystem::path& path, const std::string& text) override;
     std::string reportBytes(const std::string& text) override { return text; }
+    std::string upperCase(const std::string& text) override;
     ShellResult openInTextEditor(const std::filesystem::path& path) override;
     ShellResult openInBrowser(const std::string& url) override;
 };

@@ -100,6 +100,15 @@ ShellResult Win32Shell::writeReport(const std::filesystem::path& path, const std
     return ReplaceFileContents(path, reportBytes(text));
 }
 
+std::string Win32Shell::upperCase(const std::string& text) {
+    // Windows' own Unicode case mapping (the invariant culture's).
+    std::wstring wide = Utf8ToWide(text);
+    if (!wide.empty()) {
+        CharUpperBuffW(wide.data(), static_cast<DWORD>(wide.size()));
+    }
+    return WideToUtf8(wide);
+}
+
 std::string Win32Shell::reportBytes(const std::string& text) {
     return Utf8ToAnsi(text);
 }
