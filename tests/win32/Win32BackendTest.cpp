@@ -8,7 +8,11 @@
 #include "platform/win32/Win32Shell.h"
 #include "platform/win32/Win32Sockets.h"
 
+#include "platform/win32/Win32DnsSd.h"
+
 #include <gtest/gtest.h>
+
+#include <chrono>
 
 #include <cstring>
 #include <filesystem>
@@ -238,6 +242,15 @@ TEST(Win32Shell, UpperCaseFollowsUnicodeBeyondLatin1) {
     EXPECT_EQ(shell.upperCase("estação-sé"), "ESTAÇÃO-SÉ");
     EXPECT_EQ(shell.upperCase("ÿšœž"), "ŸŠŒŽ");
     EXPECT_EQ(shell.upperCase("сервер-β"), "СЕРВЕР-Β");
+}
+
+// Wine's dnsapi.dll has no DnsServiceBrowse: the source is looked up at run
+// time, finds nothing and costs nothing (linked directly, the call would abort).
+TEST(Win32DnsSd, WhereTheSystemLacksDnsServiceBrowseTheSourceFindsNothing) {
+    DnsSdSource source(std::make_shared<NameAnswerCache>());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(source.Find().empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "Win32Neighbourhood.h"
 
 #include "Win32Discovery.h"
+#include "Win32DnsSd.h"
 #include "Win32Network.h"
 #include "discovery/EnumerationBrowse.h"
 #include "discovery/MergedNetwork.h"
@@ -15,7 +16,8 @@ std::unique_ptr<INetworkEnumeration> MakeWin32Network(std::shared_ptr<NameAnswer
     std::vector<std::unique_ptr<INeighbourhoodSource>> sources;
     // Each source runs on a thread of its own with an enumeration of its own.
     sources.push_back(std::make_unique<EnumerationSource>(std::make_unique<Win32Network>()));
-    sources.push_back(std::make_unique<WsdSource>(Win32DiscoverySeams(), std::move(learnt)));
+    sources.push_back(std::make_unique<WsdSource>(Win32DiscoverySeams(), learnt));
+    sources.push_back(std::make_unique<DnsSdSource>(std::move(learnt)));
     auto shares = std::make_shared<Win32Network>();
     return std::make_unique<MergedNetwork>(
         kProviderName, std::move(sources),
