@@ -1,6 +1,9 @@
 #include "LibXml2Reader.h"
 
+#include <libxml/parser.h>
 #include <libxml/xmlreader.h>
+
+#include <mutex>
 
 namespace vexor {
 namespace {
@@ -81,6 +84,10 @@ std::unique_ptr<IXmlReader> NewLibXml2Reader(std::string_view document) {
     if (document.size() > static_cast<std::size_t>(INT32_MAX)) {
         return nullptr;
     }
+    // libxml2 must be initialised once before threads use it; started by two
+    // threads at once its globals race.
+    static std::once_flag initialised;
+    std::call_once(initialised, [] { xmlInitParser(); });
     return std::make_unique<LibXml2Reader>(document);
 }
 
