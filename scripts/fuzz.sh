@@ -16,6 +16,8 @@ cmake --build "$build" --parallel "$(nproc)"
 mkdir -p "$build/crashes"
 seconds=${FUZZ_SECONDS:-60}
 status=0
+passed=0
+failed=0
 for corpus in tests/fuzz/corpus/*/; do
     name=$(basename "$corpus")
     scratch=$(mktemp -d)
@@ -26,9 +28,12 @@ for corpus in tests/fuzz/corpus/*/; do
         tail -n 40 "$build/$name.log" >&2
         echo "FAIL: $name found a crash; its input is in $build/crashes/" >&2
         status=1
+        failed=$((failed + 1))
     else
+        passed=$((passed + 1))
         grep -E '^(stat::number_of_executed_units|stat::new_units_added)' "$build/$name.log" || true
     fi
     rm -rf "$scratch"
 done
+echo "fuzzing: $passed passed, $failed failed"
 exit $status
