@@ -5,28 +5,9 @@
 # own time (aim: at most 1.5 s). Needs root for the network namespaces.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-. scripts/packages.sh
-# shellcheck disable=SC2086
-ensure_packages $BUILD_PACKAGES $TEST_PACKAGES
-
-build=build-bench
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --parallel "$(nproc)" --target bench_walk >/dev/null
-
-network=tests/integration/modern_network.sh
-state=$(mktemp -d /tmp/vexor-bench-modern.XXXXXX)
-trap 'bash "$network" down "$state" >/dev/null 2>&1 || true; rm -rf "$state" "$state.skip"' EXIT
-bash "$network" up "$state"
-[ -f "$state.skip" ] && exit 0
-
-elapsed() {
-    local start end
-    start=$(date +%s%N)
-    bash "$network" client "$state" "$@" >/dev/null 2>&1 || true
-    end=$(date +%s%N)
-    echo $(((end - start) / 1000000))
-}
-median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
+TARGETS=bench_walk
+NETWORK=modern_network.sh
+. bench/network_bench_lib.sh
 
 walk="$PWD/$build/bench/bench_walk"
 echo "Machines the refresh finds:"
@@ -39,4 +20,4 @@ done | median >"$state/avahi"
 ours=$(cat "$state/ours")
 theirs=$(cat "$state/avahi")
 echo "refresh (walk, shares and lookups): ${ours} ms (aim: at most 1500 ms);" \
-    "avahi-browse -art -t: ${theirs} ms; ratio $(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }') (aim: at most 1.00)"
+    "avahi-browse -art -t: ${theirs} ms; ratio $(ratio "$ours" "$theirs") (aim: at most 1.00)"

@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 TARGETS="bench_walk bench_resolve"
-. bench/samba_bench_lib.sh
+. bench/network_bench_lib.sh
 
 runs=${BENCH_RUNS:-7}
 walk="$PWD/$build/bench/bench_walk"

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 TARGETS=bench_walk
-. bench/samba_bench_lib.sh
+. bench/network_bench_lib.sh
 
 echo "Machines our walk finds:"
 bash "$network" client "$state" "$PWD/$build/bench/bench_walk" | sed 's/^/  /'

@@ -1,6 +1,7 @@
-# Shared by the benchmarks on the test Samba network: builds TARGETS in
-# build-bench, brings the network up in a scratch directory (taken down on
-# exit), and offers `elapsed` and `median`. Sourced with TARGETS set.
+# Shared by the benchmarks on the test networks: builds TARGETS in build-bench,
+# brings NETWORK (a script of tests/integration, samba_network.sh unless told)
+# up in a scratch directory (taken down on exit), and offers `elapsed`,
+# `median` and `ratio`. Sourced with TARGETS set.
 . scripts/packages.sh
 # shellcheck disable=SC2086
 ensure_packages $BUILD_PACKAGES $TEST_PACKAGES
@@ -10,8 +11,8 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 # shellcheck disable=SC2086
 cmake --build "$build" --parallel "$(nproc)" --target $TARGETS >/dev/null
 
-network=tests/integration/samba_network.sh
-state=$(mktemp -d /tmp/vexor-bench-samba.XXXXXX)
+network=tests/integration/${NETWORK:-samba_network.sh}
+state=$(mktemp -d /tmp/vexor-bench-network.XXXXXX)
 trap 'bash "$network" down "$state" >/dev/null 2>&1 || true; rm -rf "$state" "$state.skip"' EXIT
 bash "$network" up "$state"
 if [ -f "$state.skip" ]; then
