@@ -3,5 +3,6 @@
 #include "LinuxProgram.h"
 
 int main(int argc, char** argv) {
-    return vexor::RunLinuxProgram(argc, argv, vexor::bench::ReportFirstPaint);
+    return vexor::RunLinuxProgram(argc, argv,
+                                  {.started = {}, .shown = vexor::bench::ReportFirstPaint});
 }

@@ -15,36 +15,40 @@
 
 namespace vexor {
 
-int RunLinuxProgram(int argc, char** argv, const std::function<void(QWidget&)>& shown) {
-    if (argc > 1) {
-        const auto resolver = std::make_shared<PosixNameResolver>();
-        PosixSockets sockets(resolver);
-        const auto network = MakeLinuxNetwork(resolver);
-        PosixShell shell;
-        return *RunReportCommand(std::vector<std::string>(argv + 1, argv + argc), sockets, *network,
-                                 shell, std::cout, std::cerr);
-    }
-    QApplication application(argc, argv);
-    QApplication::setStyle(QStringLiteral("Windows"));
-    LoadApplicationFonts();
-
+int RunLinuxProgram(int argc, char** argv, const ProgramObservers& observers) {
     // The walk starts resolving the names it finds; the address pass then finds
     // the answers ready in the same resolver.
     const auto resolver = std::make_shared<PosixNameResolver>();
     PosixSockets sockets(resolver);
     const auto network = MakeLinuxNetwork(resolver);
     PosixShell shell;
+    if (argc > 1) {
+        return *RunReportCommand(std::vector<std::string>(argv + 1, argv + argc), sockets, *network,
+                                 shell, std::cout, std::cerr);
+    }
+    return RunLinuxWindow(argc, argv, sockets, *network, shell, observers);
+}
+
+int RunLinuxWindow(int argc, char** argv, ISocketsLibrary& sockets, INetworkEnumeration& network,
+                   IShell& shell, const ProgramObservers& observers) {
+    QApplication application(argc, argv);
+    QApplication::setStyle(QStringLiteral("Windows"));
+    LoadApplicationFonts();
+    if (observers.started) {
+        observers.started();
+    }
+
     QtMainWindow window(kMainWindow);
     QtToolkit toolkit(window);
-    frmPrincipal form(PlatformServices{sockets, *network, shell, toolkit}, window.controls());
+    frmPrincipal form(PlatformServices{sockets, network, shell, toolkit}, window.controls());
     window.setEventSink(&form);
 
     // The load handler runs before the window is first shown; its message boxes
     // appear with no window behind them.
     form.Load();
     window.showCentred();
-    if (shown) {
-        shown(window);
+    if (observers.shown) {
+        observers.shown(window);
     }
     return QApplication::exec();
 }

@@ -6,8 +6,23 @@ class QWidget;
 
 namespace vexor {
 
-// Runs the Linux program: the Qt window over the POSIX platform. `shown`, when
-// given, is called with the window once it is on the screen.
-int RunLinuxProgram(int argc, char** argv, const std::function<void(QWidget&)>& shown = {});
+class INetworkEnumeration;
+class IShell;
+class ISocketsLibrary;
+
+// Callbacks for those who watch the program run: `started` once the application
+// exists and before the load handler runs, `shown` with the window once it is on
+// the screen.
+struct ProgramObservers {
+    std::function<void()> started;
+    std::function<void(QWidget&)> shown;
+};
+
+// Runs the Linux program: the Qt window over the POSIX platform.
+int RunLinuxProgram(int argc, char** argv, const ProgramObservers& observers = {});
+
+// Runs the window over the given sockets library, network and shell.
+int RunLinuxWindow(int argc, char** argv, ISocketsLibrary& sockets, INetworkEnumeration& network,
+                   IShell& shell, const ProgramObservers& observers = {});
 
 } // namespace vexor

@@ -159,6 +159,30 @@ class QtMainWindowTest : public QObject {
         }
     }
 
+    void spaceClicksTheFocusedSairAndNoAltKeyClicksAtualizar() {
+        QtMainWindow window(kMainWindow);
+        RecordingSink sink;
+        window.setEventSink(&sink);
+        window.showCentred();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTRY_COMPARE(QApplication::focusWidget(), window.control("btnSair"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(sink.count("click:btnSair"), 1);
+        // Alt with every letter and digit, from the focused control.
+        for (int key = Qt::Key_0; key <= Qt::Key_Z; ++key) {
+            if (key > Qt::Key_9 && key < Qt::Key_A) {
+                continue;
+            }
+            QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key),
+                            Qt::AltModifier);
+        }
+        // An access key clicks its button after a short press animation.
+        QTRY_COMPARE(sink.count("click:btnImprimir"), 1);
+        QTRY_COMPARE(sink.count("click:btnAjuda"), 1);
+        QTRY_COMPARE(sink.count("click:btnSair"), 2);
+        QCOMPARE(sink.count("click:btnAtualizar"), 0);
+    }
+
     void f5FromEveryControlReachesTheWindowOnce() {
         QtMainWindow window(kMainWindow);
         RecordingSink sink;

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -99,8 +101,8 @@ TEST_F(Win32WindowTest, AReplaceThatCannotInsertLeavesTheListAsItWas) {
         list.AddItem(line);
     }
     const HWND control = window.control("lstIPRede");
-    gListProcedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-        control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RefusingInserts)));
+    gListProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RefusingInserts)));
     list.setItem(1, "BETA                10.0.0.2");
     SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gListProcedure));
     ASSERT_EQ(list.count(), 3);
@@ -191,6 +193,104 @@ TEST_F(Win32WindowTest, AccessKeysClickTheirButtonsAndCloseRunsUnload) {
         EXPECT_EQ(sink.events.back(), "unload");
         EXPECT_FALSE(IsWindow(window.handle()));
     }
+}
+
+// Presses a key on `control` as the keyboard would, with the modifier keys of
+// `modifiers` (VK_SHIFT, VK_CONTROL, VK_MENU) held down for its length.
+void PressKey(Win32Window& window, HWND control, WORD key, std::initializer_list<BYTE> modifiers) {
+    BYTE state[256] = {};
+    bool alt = false;
+    for (const BYTE modifier : modifiers) {
+        state[modifier] = 0x80;
+        alt = alt || modifier == VK_MENU;
+    }
+    SetKeyboardState(state);
+    const UINT down = alt ? WM_SYSKEYDOWN : WM_KEYDOWN;
+    const UINT up = alt ? WM_SYSKEYUP : WM_KEYUP;
+    const LPARAM context = alt ? 0x20000001 : 1;
+    PostMessageW(control, down, key, context);
+    PostMessageW(control, up, key, context | static_cast<LPARAM>(0xC0000000));
+    Pump(window);
+    BYTE released[256] = {};
+    SetKeyboardState(released);
+}
+
+TEST_F(Win32WindowTest, F5WithEveryModifierFromEveryControlReachesTheWindowOnce) {
+    Win32Window window(GetModuleHandleW(nullptr), kMainWindow);
+    RecordingSink sink;
+    window.setEventSink(&sink);
+    window.showCentred(SW_SHOWNORMAL);
+    Pump(window);
+    const struct {
+        std::initializer_list<BYTE> modifiers;
+        const char* event;
+    } keys[] = {{{}, "key:116:0"},
+                {{VK_SHIFT}, "key:116:1"},
+                {{VK_CONTROL}, "key:116:2"},
+                {{VK_MENU}, "key:116:4"},
+                {{VK_SHIFT, VK_CONTROL, VK_MENU}, "key:116:7"}};
+    for (const char* name :
+         {"btnSair", "btnAjuda", "txtIPS", "lstIPS", "lstIPRede", "btnAtualizar", "btnImprimir"}) {
+        const HWND control = window.control(name);
+        SetFocus(control);
+        ASSERT_EQ(GetFocus(), control) << name;
+        for (const auto& key : keys) {
+            sink.events.clear();
+            PressKey(window, control, VK_F5, key.modifiers);
+            EXPECT_EQ(sink.events, std::vector<std::string>{key.event}) << name;
+        }
+    }
+}
+
+TEST_F(Win32WindowTest, SpaceClicksTheFocusedSairAndNoAltKeyClicksAtualizar) {
+    Win32Window window(GetModuleHandleW(nullptr), kMainWindow);
+    RecordingSink sink;
+    window.setEventSink(&sink);
+    window.showCentred(SW_SHOWNORMAL);
+    Pump(window);
+    ASSERT_EQ(NameOf(window, GetFocus()), "btnSair");
+    PressKey(window, GetFocus(), VK_SPACE, {});
+    EXPECT_EQ(sink.count("click:btnSair"), 1);
+    for (WORD key = L'0'; key <= L'Z'; ++key) {
+        if (key > L'9' && key < L'A') {
+            continue;
+        }
+        PressKey(window, GetFocus(), key, {VK_MENU});
+    }
+    EXPECT_EQ(sink.count("click:btnAtualizar"), 0);
+    EXPECT_EQ(sink.count("click:btnImprimir"), 1);
+    EXPECT_EQ(sink.count("click:btnAjuda"), 1);
+    EXPECT_EQ(sink.count("click:btnSair"), 2);
+}
+
+TEST_F(Win32WindowTest, ShownCentredWithTheInstructionOnTwoLines) {
+    Win32Window window(GetModuleHandleW(nullptr), kMainWindow);
+    window.showCentred(SW_SHOWNORMAL);
+    Pump(window);
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    RECT frame{};
+    GetWindowRect(window.handle(), &frame);
+    EXPECT_LE(std::abs((frame.left + frame.right) - (work.left + work.right)), 2);
+    EXPECT_LE(std::abs((frame.top + frame.bottom) - (work.top + work.bottom)), 2);
+
+    // The label draws its text as DrawText does with word breaks, in its own font.
+    const HWND label = window.control("rtlIPRede");
+    wchar_t text[256] = {};
+    GetWindowTextW(label, text, 256);
+    RECT bounds{};
+    GetClientRect(label, &bounds);
+    const LONG height = bounds.bottom;
+    const HDC context = GetDC(label);
+    const HGDIOBJ previous =
+        SelectObject(context, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(context, &metrics);
+    DrawTextW(context, text, -1, &bounds, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(context, previous);
+    ReleaseDC(label, context);
+    EXPECT_EQ(bounds.bottom / metrics.tmHeight, 2) << bounds.bottom << " / " << metrics.tmHeight;
+    EXPECT_LE(bounds.bottom, height);
 }
 
 // The real program: Alt+S ends it at once.

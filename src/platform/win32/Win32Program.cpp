@@ -21,9 +21,14 @@ int RunWin32Program(HINSTANCE instance, int showCommand) {
         win32::ConsoleStreams console;
         return *RunReportCommand(arguments, sockets, *network, shell, console.out(), console.err());
     }
+    return RunWin32Window(instance, showCommand, sockets, *network, shell);
+}
+
+int RunWin32Window(HINSTANCE instance, int showCommand, ISocketsLibrary& sockets,
+                   INetworkEnumeration& network, IShell& shell) {
     win32::Win32Window window(instance, kMainWindow);
     win32::Win32Toolkit toolkit(window);
-    frmPrincipal form(PlatformServices{sockets, *network, shell, toolkit}, window.controls());
+    frmPrincipal form(PlatformServices{sockets, network, shell, toolkit}, window.controls());
     window.setEventSink(&form);
 
     // The load handler runs before the window is first shown.

@@ -1,0 +1,126 @@
+// The whole Linux program over a scripted sockets library: what the user sees
+// at start-up when the library or the host-name lookup fails. Each case runs
+// the program in a child process of this test, because a failed start-up ends
+// the process.
+#include "LinuxProgram.h"
+#include "FakeNetwork.h"
+#include "FakeShell.h"
+#include "FakeSockets.h"
+#include "platform/qt/QtMainWindow.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/wait.h>
+
+namespace vexor {
+namespace {
+
+std::string gSelf;
+
+QtMainWindow* MainWindow() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* window = qobject_cast<QtMainWindow*>(widget)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+// Writes what each message box says, and whether the main window was on the
+// screen behind it, then presses its OK button.
+void AnswerMessageBoxes() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box != nullptr && box->isVisible()) {
+            const QtMainWindow* window = MainWindow();
+            std::printf("caixa:%s|janela:%s\n", box->text().toStdString().c_str(),
+                        window != nullptr && window->isVisible() ? "visível" : "oculta");
+            std::fflush(stdout);
+            box->button(QMessageBox::Ok)->click();
+        }
+    }
+    QTimer::singleShot(20, qApp, AnswerMessageBoxes);
+}
+
+int RunChild(const std::string& scenario, int argc, char** argv) {
+    fakes::FakeSockets sockets;
+    if (scenario == "biblioteca-falha") {
+        sockets.startupResult = 10091;
+    } else if (scenario == "versao-1.0") {
+        sockets.grantedVersion = 0x0001;
+    } else if (scenario == "sem-nome") {
+        sockets.localName.reset();
+    } else if (scenario != "nome-desconhecido") {
+        sockets.hostsByName["estacao01"] = {"estacao01", {{192, 0, 2, 10}}};
+    }
+    fakes::FakeNetwork network({});
+    fakes::FakeShell shell;
+    ProgramObservers observers;
+    observers.started = [] { QTimer::singleShot(0, qApp, AnswerMessageBoxes); };
+    observers.shown = [](QWidget& window) {
+        // The final centring follows the window manager's decoration.
+        QTimer::singleShot(200, qApp, [&window] {
+            const QRect screen = window.screen()->availableGeometry();
+            const QPoint offset = window.frameGeometry().center() - screen.center();
+            std::printf("janela:%s|centrada:%s\n",
+                        window.findChild<QLineEdit*>(QStringLiteral("txtIPS"))
+                            ->text()
+                            .toStdString()
+                            .c_str(),
+                        offset.manhattanLength() <= 2 ? "sim" : "não");
+            std::fflush(stdout);
+            QApplication::quit();
+        });
+    };
+    return RunLinuxWindow(argc, argv, sockets, network, shell, observers);
+}
+
+TEST(LinuxProgram, StartUpMessagesComeBeforeTheWindowAndFailedLibrariesEndTheProgram) {
+    const struct {
+        const char* scenario;
+        const char* transcript;
+    } cases[] = {
+        {"biblioteca-falha", "caixa:DLL não esta respondendo.|janela:oculta\n"},
+        {"versao-1.0", "caixa:Versão do soquete 1.0 não é suportada |janela:oculta\n"},
+        {"sem-nome", "caixa:Erro no soquete  10093|janela:oculta\njanela:|centrada:sim\n"},
+        {"nome-desconhecido",
+         "caixa:DLL não está respondendo.|janela:oculta\njanela:|centrada:sim\n"},
+        {"normal", "janela:ESTACAO01|centrada:sim\n"},
+    };
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    for (const auto& c : cases) {
+        const std::string command = "'" + gSelf + "' --filho " + c.scenario + " 2>/dev/null";
+        std::FILE* child = popen(command.c_str(), "r");
+        ASSERT_NE(child, nullptr);
+        std::string transcript;
+        char chunk[256];
+        while (std::fgets(chunk, sizeof chunk, child) != nullptr) {
+            transcript += chunk;
+        }
+        const int status = pclose(child);
+        EXPECT_EQ(transcript, c.transcript) << c.scenario;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.scenario;
+    }
+}
+
+} // namespace
+} // namespace vexor
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--filho") {
+        return vexor::RunChild(argv[2], 1, argv);
+    }
+    vexor::gSelf = argv[0];
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,169 @@
+// The whole Windows program over a scripted sockets library: what the user sees
+// at start-up when the library or the host-name lookup fails. Each case runs
+// the program in a child process of this test, which watches its windows from
+// outside as the user would, because a failed start-up ends the process.
+#include "platform/win32/Win32Program.h"
+#include "FakeNetwork.h"
+#include "FakeShell.h"
+#include "FakeSockets.h"
+#include "platform/win32/WinText.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <windows.h>
+
+namespace vexor {
+namespace {
+
+struct ChildWindows {
+    DWORD process = 0;
+    HWND box = nullptr;
+    HWND main = nullptr;
+};
+
+BOOL CALLBACK FindChildWindows(HWND window, LPARAM context) {
+    auto* found = reinterpret_cast<ChildWindows*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != found->process) {
+        return TRUE;
+    }
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
+        found->box = window;
+    } else if (std::wstring(name) == L"VexorMoraltoPrincipal") {
+        found->main = window;
+    }
+    return TRUE;
+}
+
+// Asks the control itself: another process's edit box keeps its text where
+// GetWindowText does not look.
+std::string WindowText(HWND window) {
+    wchar_t text[512] = {};
+    SendMessageW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+    return win32::WideToUtf8(text);
+}
+
+BOOL CALLBACK FindEditBox(HWND window, LPARAM context) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (std::wstring(name) == L"Edit" || std::wstring(name) == L"EDIT") {
+        *reinterpret_cast<HWND*>(context) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Runs one scenario and writes down what appears, in order: each message box's
+// text with whether the main window stood behind it, then the main window's
+// name box and whether it is centred. Closing the main window ends the run.
+std::string Watch(const std::string& scenario, DWORD& exitCode) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring line = L"\"" + std::wstring(self) + L"\" --filho " + win32::Utf8ToWide(scenario);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(self, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        return "não iniciou";
+    }
+    std::string transcript;
+    for (int i = 0; i < 300 && WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT; ++i) {
+        ChildWindows found;
+        found.process = process.dwProcessId;
+        EnumWindows(&FindChildWindows, reinterpret_cast<LPARAM>(&found));
+        const bool mainShown = found.main != nullptr && IsWindowVisible(found.main);
+        if (found.box != nullptr) {
+            Sleep(100);
+            transcript += "caixa:" + WindowText(GetDlgItem(found.box, 0xFFFF)) +
+                          "|janela:" + (mainShown ? "visível" : "oculta") + "\n";
+            PostMessageW(found.box, WM_COMMAND, IDOK, 0);
+            Sleep(200);
+        } else if (mainShown) {
+            Sleep(200);
+            RECT work{};
+            SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+            RECT frame{};
+            GetWindowRect(found.main, &frame);
+            const bool centred =
+                std::abs((frame.left + frame.right) - (work.left + work.right)) <= 2 &&
+                std::abs((frame.top + frame.bottom) - (work.top + work.bottom)) <= 2;
+            HWND name = nullptr;
+            EnumChildWindows(found.main, &FindEditBox, reinterpret_cast<LPARAM>(&name));
+            transcript +=
+                "janela:" + WindowText(name) + "|centrada:" + (centred ? "sim" : "não") + "\n";
+            PostMessageW(found.main, WM_CLOSE, 0, 0);
+            WaitForSingleObject(process.hProcess, 5000);
+            break;
+        }
+    }
+    exitCode = STILL_ACTIVE;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return transcript;
+}
+
+int RunChild(const std::string& scenario) {
+    fakes::FakeSockets sockets;
+    if (scenario == "biblioteca-falha") {
+        sockets.startupResult = 10091;
+    } else if (scenario == "versao-1.0") {
+        sockets.grantedVersion = 0x0001;
+    } else if (scenario == "sem-nome") {
+        sockets.localName.reset();
+    } else if (scenario != "nome-desconhecido") {
+        sockets.hostsByName["estacao01"] = {"estacao01", {{192, 0, 2, 10}}};
+    }
+    fakes::FakeNetwork network({});
+    fakes::FakeShell shell;
+    return RunWin32Window(GetModuleHandleW(nullptr), SW_SHOWNORMAL, sockets, network, shell);
+}
+
+class Win32ProgramTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                           nullptr, GetModuleHandleW(nullptr), nullptr);
+        if (probe == nullptr) {
+            GTEST_SKIP() << "no display: windows cannot be created here";
+        }
+        DestroyWindow(probe);
+    }
+};
+
+TEST_F(Win32ProgramTest, StartUpMessagesComeBeforeTheWindowAndFailedLibrariesEndTheProgram) {
+    const struct {
+        const char* scenario;
+        const char* transcript;
+    } cases[] = {
+        {"biblioteca-falha", "caixa:DLL não esta respondendo.|janela:oculta\n"},
+        {"versao-1.0", "caixa:Versão do soquete 1.0 não é suportada |janela:oculta\n"},
+        {"sem-nome", "caixa:Erro no soquete  10093|janela:oculta\njanela:|centrada:sim\n"},
+        {"nome-desconhecido",
+         "caixa:DLL não está respondendo.|janela:oculta\njanela:|centrada:sim\n"},
+        {"normal", "janela:ESTACAO01|centrada:sim\n"},
+    };
+    for (const auto& c : cases) {
+        DWORD exitCode = 0;
+        EXPECT_EQ(Watch(c.scenario, exitCode), c.transcript) << c.scenario;
+        EXPECT_EQ(exitCode, 0u) << c.scenario;
+    }
+}
+
+} // namespace
+} // namespace vexor
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--filho") {
+        return vexor::RunChild(argv[2]);
+    }
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
