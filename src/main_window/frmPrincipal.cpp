@@ -1,6 +1,7 @@
 #include "frmPrincipal.h"
 
 #include "AddressReport.h"
+#include "ReportLocation.h"
 #include "Utf8Text.h"
 #include "network/modNetwork.h"
 #include "resolver/AddressText.h"
@@ -139,7 +140,7 @@ void frmPrincipal::Form_KeyDown(std::uint16_t& keyCode, int /*shift*/) {
 }
 
 void frmPrincipal::btnImprimir_Click() {
-    const std::filesystem::path path = platform_.shell.programDirectory() / kReportFileName;
+    const std::filesystem::path path = ReportPath(platform_.shell);
     const std::string pathText = PathText(path);
     platform_.toolkit.messageBox("Local do Arquivo:\r\n\r\n" + pathText, mb::kIconInformation,
                                  "Arquivo de IP");

@@ -138,4 +138,20 @@ ShellResult ReplaceFileContents(const std::filesystem::path& path, std::string_v
     return {};
 }
 
+bool DirectoryAcceptsNewFiles(const std::filesystem::path& directory) {
+    std::error_code error;
+    if (directory.empty() || !std::filesystem::is_directory(directory, error)) {
+        return false;
+    }
+    std::filesystem::path temporary;
+    std::unique_ptr<std::FILE, FileCloser> file(
+        CreateTemporaryBeside(directory / "IP.txt", temporary));
+    const bool created = !temporary.empty();
+    file.reset();
+    if (created) {
+        std::filesystem::remove(temporary, error);
+    }
+    return created;
+}
+
 } // namespace vexor

@@ -11,4 +11,8 @@ namespace vexor {
 // only when every byte is on disk, so a failed write leaves the old file whole.
 ShellResult ReplaceFileContents(const std::filesystem::path& path, std::string_view bytes);
 
+// Whether a new file can be created in `directory`: one is created there and
+// removed again. Permissions, ACLs, read-only disks and missing folders all count.
+bool DirectoryAcceptsNewFiles(const std::filesystem::path& directory);
+
 } // namespace vexor

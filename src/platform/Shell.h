@@ -19,6 +19,10 @@ class IShell {
   public:
     virtual ~IShell() = default;
     virtual std::filesystem::path programDirectory() = 0;
+    // The user's documents folder; empty when the system names none.
+    virtual std::filesystem::path documentsDirectory() = 0;
+    // Whether this user can create files in `directory`, found by trying.
+    virtual bool canWriteIn(const std::filesystem::path& directory) = 0;
     // Replaces the file at `path` with `text` (UTF-8, converted to the platform's
     // narrow encoding) only once all of it is written.
     virtual ShellResult writeReport(const std::filesystem::path& path, const std::string& text) = 0;

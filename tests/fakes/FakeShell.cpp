@@ -13,15 +13,24 @@ namespace vexor::fakes {
 
 FakeShell::FakeShell() {
     static std::atomic<int> serial{0};
-    directory =
+    scratch_ =
         std::filesystem::temp_directory_path() /
         ("vexor-test-" + std::to_string(std::random_device{}()) + "-" + std::to_string(serial++));
+    directory = scratch_ / "programa";
+    documents = scratch_ / "Documentos";
     std::filesystem::create_directories(directory);
+    std::filesystem::create_directories(documents);
+}
+
+bool FakeShell::canWriteIn(const std::filesystem::path& folder) {
+    writableAsked.push_back(folder);
+    return folder == directory ? programDirectoryWritable : folder == documents;
 }
 
 FakeShell::~FakeShell() {
     std::error_code ignored;
-    std::filesystem::remove_all(directory, ignored);
+    // Only the folder this fake made, whatever a test has set `directory` to.
+    std::filesystem::remove_all(scratch_, ignored);
 }
 
 std::string FakeShell::upperCase(const std::string& text) {

@@ -8,8 +8,8 @@
 
 namespace vexor::fakes {
 
-// A shell whose program directory is a fresh temporary folder, removed with the
-// fake. Reports are written there for real; processes are only recorded.
+// A shell whose program directory and documents folder are fresh temporary
+// folders, removed with the fake. Reports are written there for real; processes are only recorded.
 class FakeShell : public IShell {
   public:
     FakeShell();
@@ -18,18 +18,28 @@ class FakeShell : public IShell {
     FakeShell& operator=(const FakeShell&) = delete;
 
     std::filesystem::path directory;
+    // The documents folder it names, and whether the program's folder takes new
+    // files; every folder asked about is recorded.
+    std::filesystem::path documents;
+    bool programDirectoryWritable = true;
+    std::vector<std::filesystem::path> writableAsked;
     ShellResult editorResult;
     ShellResult browserResult;
     std::vector<std::filesystem::path> editorOpened;
     std::vector<std::string> browserOpened;
 
     std::filesystem::path programDirectory() override { return directory; }
+    std::filesystem::path documentsDirectory() override { return documents; }
+    bool canWriteIn(const std::filesystem::path& folder) override;
     ShellResult writeReport(const std::filesystem::path& path, const std::string& text) override;
     std::string reportBytes(const std::string& text) override { return text; }
     // The ASCII and Latin-1 mapping stands in for the system's in core tests.
     std::string upperCase(const std::string& text) override;
     ShellResult openInTextEditor(const std::filesystem::path& path) override;
     ShellResult openInBrowser(const std::string& url) override;
+
+  private:
+    std::filesystem::path scratch_;
 };
 
 std::string ReadFileBytes(const std::filesystem::path& path);

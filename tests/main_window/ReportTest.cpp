@@ -1,5 +1,6 @@
 #include "FormHarness.h"
 
+#include "main_window/ReportLocation.h"
 #include "platform/FileReplace.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +24,51 @@ std::string Expected(const std::string& name) {
 std::string PathText(const std::filesystem::path& path) {
     const auto text = path.u8string();
     return {text.begin(), text.end()};
+}
+
+TEST(Report, GoesBesideTheProgramWhenItCanElseToTheDocumentsFolder) {
+    enum class Where { Program, Documents };
+    const struct {
+        const char* what;
+        bool programWritable;
+        bool hasDocuments;
+        Where where;
+    } cases[] = {
+        {"a copy in a folder of its own", true, true, Where::Program},
+        {"an installed program", false, true, Where::Documents},
+        {"a system that names no documents folder", false, false, Where::Program},
+    };
+    for (const auto& c : cases) {
+        FormHarness h;
+        h.sockets.hostsByName["estacao01"] = {"estacao01", {{192, 0, 2, 10}, {192, 0, 2, 11}}};
+        h.shell.programDirectoryWritable = c.programWritable;
+        if (!c.hasDocuments) {
+            h.shell.documents.clear();
+        }
+        const auto documents = h.shell.directory.parent_path() / "Documentos";
+        h.form.Form_Load();
+        h.form.btnImprimir_Click();
+
+        const auto chosen = (c.where == Where::Program ? h.shell.directory : documents) / "IP.txt";
+        const auto other = (c.where == Where::Program ? documents : h.shell.directory) / "IP.txt";
+        EXPECT_EQ(ReadFileBytes(chosen), Expected("before-refresh.txt")) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(other)) << c.what;
+        ASSERT_FALSE(h.toolkit.messages.empty()) << c.what;
+        EXPECT_EQ(h.toolkit.messages[0].text, "Local do Arquivo:\r\n\r\n" + PathText(chosen))
+            << c.what;
+        EXPECT_EQ(h.shell.editorOpened, std::vector<std::filesystem::path>{chosen}) << c.what;
+        EXPECT_EQ(h.shell.writableAsked.front(), h.shell.directory) << c.what;
+    }
+
+    // A program in the root of a disk: one separator before the file's name.
+    fakes::FakeShell shell;
+#ifdef _WIN32
+    shell.directory = L"C:\\";
+    EXPECT_EQ(ReportPath(shell).wstring(), L"C:\\IP.txt");
+#else
+    shell.directory = "/";
+    EXPECT_EQ(ReportPath(shell).string(), "/IP.txt");
+#endif
 }
 
 TEST(Report, WritesTheWindowAsItStands) {

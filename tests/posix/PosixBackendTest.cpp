@@ -1,3 +1,4 @@
+#include "FakeShell.h"
 #include "FakeWindow.h"
 #include "NamespaceRunner.h"
 #include "network/modNetwork.h"
@@ -5,13 +6,17 @@
 #include "platform/posix/PosixShell.h"
 #include "platform/posix/PosixSockets.h"
 #include "platform/posix/SmbNetwork.h"
+#include "platform/posix/XdgUserDirs.h"
 #include "resolver/AddressText.h"
 #include "resolver/clsIPHostResolver.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <optional>
 #include <unistd.h>
 
 namespace vexor {
@@ -172,6 +177,74 @@ TEST(PosixShell, StartsProgramsAndReportsTheErrorOfOneThatCannotStart) {
     char self[4096] = {};
     ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
     EXPECT_EQ(shell.programDirectory(), std::filesystem::path(self).parent_path());
+}
+
+TEST(PosixShell, DocumentsFolderAsXdgUserDirNamesIt) {
+    const struct {
+        const char* contents;
+        const char* expected;
+    } cases[] = {
+        {"XDG_DESKTOP_DIR=\"$HOME/Mesa\"\nXDG_DOCUMENTS_DIR=\"$HOME/Documentos\"\n",
+         "/home/ana/Documentos"},
+        {"# comentário\n  XDG_DOCUMENTS_DIR = \"$HOME/Meus Documentos/\"\r\n",
+         "/home/ana/Meus Documentos"},
+        {"XDG_DOCUMENTS_DIR=\"/srv/documentos\"\n", "/srv/documentos"},
+        {"XDG_DOCUMENTS_DIR=\"$HOME/a\\\"b\"\n", "/home/ana/a\"b"},
+        {"XDG_DOCUMENTS_DIR=\"$HOME/um\"\nXDG_DOCUMENTS_DIR=\"$HOME/dois\"\n", "/home/ana/dois"},
+        // Turned off, missing, unquoted or relative: none.
+        {"XDG_DOCUMENTS_DIR=\"$HOME/\"\n", ""},
+        {"XDG_DOCUMENTS_DIR=\"$HOME\"\n", ""},
+        {"XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n", ""},
+        {"XDG_DOCUMENTS_DIR=$HOME/Documentos\n", ""},
+        {"XDG_DOCUMENTS_DIR=\"Documentos\"\n", ""},
+        {"XDG_DOCUMENTS_DIRX=\"$HOME/x\"\n", ""},
+        {"XDG_DOCUMENTS_DIR=\"$HOMEX/y\"\n", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DocumentsFromUserDirs(c.contents, "/home/ana").string(), c.expected)
+            << c.contents;
+    }
+
+    // The real lookup: a named folder that exists, else the home folder.
+    fakes::FakeShell scratch;
+    const auto home = scratch.directory;
+    std::filesystem::create_directories(home / ".config");
+    const auto saved = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value == nullptr ? std::optional<std::string>() : std::string(value);
+    };
+    const auto savedHome = saved("HOME");
+    const auto savedConfig = saved("XDG_CONFIG_HOME");
+    setenv("HOME", home.c_str(), 1);
+    unsetenv("XDG_CONFIG_HOME");
+    {
+        std::ofstream dirs(home / ".config" / "user-dirs.dirs");
+        dirs << "XDG_DOCUMENTS_DIR=\"$HOME/Documentos\"\n";
+    }
+    PosixShell shell;
+    EXPECT_EQ(shell.documentsDirectory(), home) << "the named folder does not exist yet";
+    std::filesystem::create_directories(home / "Documentos");
+    EXPECT_EQ(shell.documentsDirectory(), home / "Documentos");
+    setenv("XDG_CONFIG_HOME", (home / "outra").c_str(), 1);
+    EXPECT_EQ(shell.documentsDirectory(), home);
+    for (const auto& [name, value] :
+         {std::pair{"HOME", savedHome}, {"XDG_CONFIG_HOME", savedConfig}}) {
+        if (value) {
+            setenv(name, value->c_str(), 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+
+    EXPECT_TRUE(shell.canWriteIn(home));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home),
+                            std::filesystem::directory_iterator()),
+              2)
+        << "the trial file was left behind";
+    EXPECT_FALSE(shell.canWriteIn(home / "pasta-que-nao-existe"));
+    EXPECT_FALSE(shell.canWriteIn("/proc"));
+    EXPECT_FALSE(shell.canWriteIn(home / ".config" / "user-dirs.dirs"));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "platform/win32/Win32Network.h"
 #include "platform/win32/Win32Shell.h"
 #include "platform/win32/Win32Sockets.h"
+#include "platform/win32/WinText.h"
 
 #include "platform/win32/Win32DnsSd.h"
 
@@ -89,7 +90,7 @@ TEST(Win32Network, RealEnumerationWithoutANetworkLeavesTheListAlone) {
 
 TEST(Win32Shell, HelpWithoutTheBrowserShowsTheRealErrorAndRunsNothingPlanted) {
     const std::filesystem::path planted = L"C:\\Arquivos.exe";
-    const std::filesystem::path mark = L"C:\\vexor-planted-ran.txt";
+    const std::filesystem::path mark = L"C:\\Arquivos.exe.ran";
     std::error_code ignored;
     std::filesystem::remove(mark, ignored);
     const bool plantedHere =
@@ -118,6 +119,49 @@ TEST(Win32Shell, HelpWithoutTheBrowserShowsTheRealErrorAndRunsNothingPlanted) {
     EXPECT_FALSE(std::filesystem::exists(mark)) << "C:\\Arquivos.exe was started";
     std::filesystem::remove(planted, ignored);
     std::filesystem::remove(mark, ignored);
+}
+
+// Waits a bounded time for the mark a started stand-in leaves, and reads it.
+std::string MarkOf(const std::filesystem::path& program) {
+    const std::filesystem::path mark = program.wstring() + L".ran";
+    for (int i = 0; i < 100 && !std::filesystem::exists(mark); ++i) {
+        Sleep(50);
+    }
+    Sleep(100);
+    return fakes::ReadFileBytes(mark);
+}
+
+TEST(Win32Shell, BrowserStartsMaximizedAndNotepadNormal) {
+    const std::filesystem::path browser = kBrowserPath;
+    if (std::filesystem::exists(browser)) {
+        GTEST_SKIP() << "this machine has a real browser at the fixed place";
+    }
+    const fakes::FakeShell scratch;
+    const std::filesystem::path windows = scratch.directory / "WINDOWS";
+    std::filesystem::create_directories(windows);
+    std::filesystem::create_directories(browser.parent_path());
+    const auto stand_in = TestProgramDirectory() / "planted_program.exe";
+    std::filesystem::copy_file(stand_in, browser);
+    std::filesystem::copy_file(stand_in, windows / "Notepad.exe");
+    wchar_t saved[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"WINDIR", saved, MAX_PATH);
+    SetEnvironmentVariableW(L"WINDIR", windows.c_str());
+
+    Win32Shell shell;
+    const ShellResult help = shell.openInBrowser("http://exemplo/ajuda.htm");
+    const ShellResult editor = shell.openInTextEditor(L"C:\\Minhas Ferramentas\\IP.txt");
+    SetEnvironmentVariableW(L"WINDIR", saved);
+    const std::string browserMark = MarkOf(browser);
+    const std::string editorMark = MarkOf(windows / "Notepad.exe");
+    std::error_code ignored;
+    std::filesystem::remove_all(L"C:\\Arquivos de Programas", ignored);
+
+    EXPECT_TRUE(help.ok()) << help.reason;
+    EXPECT_TRUE(editor.ok()) << editor.reason;
+    EXPECT_EQ(browserMark, "3\nC:\\Arquivos de Programas\\Internet Explorer\\IEXPLORE.EXE "
+                           "http://exemplo/ajuda.htm\n");
+    EXPECT_EQ(editorMark, "1\n" + WideToUtf8((windows / "Notepad.exe").wstring()) +
+                              " C:\\Minhas Ferramentas\\IP.txt\n");
 }
 
 TEST(Win32Shell, NotepadCommandLines) {
@@ -235,6 +279,19 @@ TEST(Win32Resources, IconGroupAndVersionInformation) {
                                reinterpret_cast<void**>(&translation), &length));
     EXPECT_EQ(translation[0], 0x0409);
     EXPECT_EQ(translation[1], 0x04B0);
+}
+
+TEST(Win32Shell, DocumentsFolderAndWhereNewFilesCanGo) {
+    Win32Shell shell;
+    const auto documents = shell.documentsDirectory();
+    ASSERT_FALSE(documents.empty());
+    EXPECT_TRUE(std::filesystem::is_directory(documents)) << documents.string();
+    EXPECT_TRUE(documents.is_absolute()) << documents.string();
+
+    const fakes::FakeShell scratch;
+    EXPECT_TRUE(shell.canWriteIn(scratch.directory));
+    EXPECT_TRUE(std::filesystem::is_empty(scratch.directory)) << "the trial file was left behind";
+    EXPECT_FALSE(shell.canWriteIn(scratch.directory / "pasta-que-nao-existe"));
 }
 
 TEST(Win32Shell, UpperCaseFollowsUnicodeBeyondLatin1) {

@@ -1,5 +1,6 @@
 #include "PosixShell.h"
 
+#include "XdgUserDirs.h"
 #include "main_window/Utf8Text.h"
 #include "platform/FileReplace.h"
 
@@ -27,6 +28,14 @@ std::filesystem::path PosixShell::programDirectory() {
     std::error_code error;
     const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
     return error ? std::filesystem::current_path() : program.parent_path();
+}
+
+std::filesystem::path PosixShell::documentsDirectory() {
+    return UserDocumentsDirectory();
+}
+
+bool PosixShell::canWriteIn(const std::filesystem::path& directory) {
+    return DirectoryAcceptsNewFiles(directory);
 }
 
 ShellResult PosixShell::writeReport(const std::filesystem::path& path, const std::string& text) {

@@ -7,11 +7,13 @@
 
 namespace vexor {
 
-// Files and desktop actions on Linux: the report is written in UTF-8 beside the
-// program, and the desktop's opener shows it and the help page.
+// Files and desktop actions on Linux: the report is written in UTF-8, and the
+// desktop's opener shows it and the help page.
 class PosixShell : public IShell {
   public:
     std::filesystem::path programDirectory() override;
+    std::filesystem::path documentsDirectory() override;
+    bool canWriteIn(const std::filesystem::path& directory) override;
     ShellResult writeReport(const std::filesystem::path& path, const std::string& text) override;
     std::string reportBytes(const std::string& text) override { return text; }
     std::string upperCase(const std::string& text) override;

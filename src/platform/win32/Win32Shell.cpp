@@ -3,8 +3,13 @@
 #include "WinText.h"
 #include "platform/FileReplace.h"
 
+#include <memory>
 #include <vector>
+// windows.h comes before the shell's headers, which use its types.
 #include <windows.h>
+//
+#include <knownfolders.h>
+#include <shlobj.h>
 
 namespace vexor::win32 {
 namespace {
@@ -37,6 +42,11 @@ std::string SystemMessage(DWORD error) {
     }
     return message.empty() ? "erro " + std::to_string(error) : WideToUtf8(message);
 }
+
+// Frees the text a shell call allocated with the COM task allocator.
+struct TaskMemoryFree {
+    void operator()(wchar_t* text) const { CoTaskMemFree(text); }
+};
 
 std::wstring WindowsDirectory() {
     const DWORD length = GetEnvironmentVariableW(L"WINDIR", nullptr, 0);
@@ -94,6 +104,20 @@ std::filesystem::path Win32Shell::programDirectory() {
         path.resize(path.size() * 2);
     }
     return std::filesystem::path(path).parent_path();
+}
+
+std::filesystem::path Win32Shell::documentsDirectory() {
+    wchar_t* found = nullptr;
+    const HRESULT result = SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &found);
+    const std::unique_ptr<wchar_t, TaskMemoryFree> path(found);
+    if (FAILED(result) || path == nullptr) {
+        return {};
+    }
+    return std::filesystem::path(path.get());
+}
+
+bool Win32Shell::canWriteIn(const std::filesystem::path& directory) {
+    return DirectoryAcceptsNewFiles(directory);
 }
 
 ShellResult Win32Shell::writeReport(const std::filesystem::path& path, const std::string& text) {

@@ -27,6 +27,8 @@ ShellResult StartProcess(const std::wstring& application, const std::wstring& co
 class Win32Shell : public IShell {
   public:
     std::filesystem::path programDirectory() override;
+    std::filesystem::path documentsDirectory() override;
+    bool canWriteIn(const std::filesystem::path& directory) override;
     ShellResult writeReport(const std::filesystem::path& path, const std::string& text) override;
     std::string reportBytes(const std::string& text) override;
     std::string upperCase(const std::string& text) override;

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "platform/Shell.h"
+
+#include <filesystem>
+
+namespace vexor {
+
+// Where "&Imprimir" writes the report: beside the program when this user may
+// create files there (a copy run from a folder of its own), otherwise in the
+// user's documents folder, since an installed program's folder is not the
+// user's to write.
+std::filesystem::path ReportPath(IShell& shell);
+
+} // namespace vexor
