@@ -10,6 +10,20 @@ ensure_packages $WINDOWS_PACKAGES
 
 cmake --preset windows >/dev/null
 cmake --build build-windows --parallel "$(nproc)"
+# The release program: stripped, under 1 MiB, and needing only system DLLs.
+program=build-windows/src/vexormoralto.exe
+size=$(stat -c %s "$program")
+[ "$size" -lt 1048576 ] || { echo "FAIL: $program is $size bytes, not under 1 MiB" >&2; exit 1; }
+if x86_64-w64-mingw32-objdump -h "$program" | grep -q '\.debug'; then
+    echo "FAIL: $program is not stripped" >&2
+    exit 1
+fi
+system_dlls='^(gdi32|iphlpapi|kernel32|mpr|msvcrt|ole32|shell32|shlwapi|user32|winhttp|ws2_32|wsock32|xmllite)\.dll$'
+foreign=$(x86_64-w64-mingw32-objdump -p "$program" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' |
+    grep -Ev "$system_dlls" || true)
+[ -z "$foreign" ] || { echo "FAIL: $program needs DLLs beyond the system's: $foreign" >&2; exit 1; }
+echo "release program: $size bytes, stripped, system DLLs only"
+
 cmake --preset windows-i686 -DVEXOR_BUILD_TESTS=OFF >/dev/null
 cmake --build build-windows-i686 --parallel "$(nproc)" --target vexormoralto
 echo "32-bit program compiled: build-windows-i686/src/vexormoralto.exe"

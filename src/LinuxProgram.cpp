@@ -11,8 +11,6 @@
 
 #include <QApplication>
 
-#include <iostream>
-
 namespace vexor {
 
 int RunLinuxProgram(int argc, char** argv, const ProgramObservers& observers) {
@@ -23,8 +21,10 @@ int RunLinuxProgram(int argc, char** argv, const ProgramObservers& observers) {
     const auto network = MakeLinuxNetwork(resolver);
     PosixShell shell;
     if (argc > 1) {
+        StdioOutput out(stdout);
+        StdioOutput err(stderr);
         return *RunReportCommand(std::vector<std::string>(argv + 1, argv + argc), sockets, *network,
-                                 shell, std::cout, std::cerr);
+                                 shell, out, err);
     }
     return RunLinuxWindow(argc, argv, sockets, *network, shell, observers);
 }

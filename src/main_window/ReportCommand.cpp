@@ -88,21 +88,21 @@ std::string BuildCsvReport(const std::string& localName,
 
 std::optional<int> RunReportCommand(const std::vector<std::string>& arguments,
                                     ISocketsLibrary& sockets, INetworkEnumeration& network,
-                                    IShell& shell, std::ostream& out, std::ostream& err) {
+                                    IShell& shell, ITextOutput& out, ITextOutput& err) {
     if (arguments.empty()) {
         return std::nullopt;
     }
     if (arguments.size() == 1 && (arguments[0] == "--ajuda" || arguments[0] == "--help")) {
-        out << shell.reportBytes(kUsage);
+        out.write(shell.reportBytes(kUsage));
         return 0;
     }
     if (arguments.size() == 1 && (arguments[0] == "--versao" || arguments[0] == "--version")) {
-        out << kVersionText;
+        out.write(kVersionText);
         return 0;
     }
     Options options;
     if (const auto error = Parse(arguments, options)) {
-        err << shell.reportBytes("vexormoralto: " + *error + "\n\n" + kUsage);
+        err.write(shell.reportBytes("vexormoralto: " + *error + "\n\n" + kUsage));
         return 2;
     }
 
@@ -125,13 +125,11 @@ std::optional<int> RunReportCommand(const std::vector<std::string>& arguments,
         return 1;
     }
     if (options.target == "-") {
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        return out ? 0 : 1;
+        return out.write(bytes) ? 0 : 1;
     }
-    const ShellResult written = ReplaceFileContents(options.target, bytes);
+    const ShellResult written = ReplaceFileContents(FilePath::FromUtf8(options.target), bytes);
     if (!written.ok()) {
-        err << shell.reportBytes(ReportWriteFailureText(options.target, written)) << "\n";
+        err.write(shell.reportBytes(ReportWriteFailureText(options.target, written)) + "\n");
         return 1;
     }
     return 0;

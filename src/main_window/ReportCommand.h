@@ -2,8 +2,9 @@
 
 #include "frmPrincipal.h"
 
+#include "platform/TextOutput.h"
+
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,7 @@ namespace vexor {
 // (without the program's own name) is empty: the window is wanted.
 std::optional<int> RunReportCommand(const std::vector<std::string>& arguments,
                                     ISocketsLibrary& sockets, INetworkEnumeration& network,
-                                    IShell& shell, std::ostream& out, std::ostream& err);
+                                    IShell& shell, ITextOutput& out, ITextOutput& err);
 
 // The CSV report: "origem,nome,endereco", then one line per local address and
 // one per network machine, quoted as RFC 4180 has it, every line ended by CR LF.

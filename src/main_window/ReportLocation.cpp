@@ -4,10 +4,10 @@
 
 namespace vexor {
 
-std::filesystem::path ReportPath(IShell& shell) {
-    std::filesystem::path directory = shell.programDirectory();
+FilePath ReportPath(IShell& shell) {
+    FilePath directory = shell.programDirectory();
     if (!shell.canWriteIn(directory)) {
-        if (std::filesystem::path documents = shell.documentsDirectory(); !documents.empty()) {
+        if (FilePath documents = shell.documentsDirectory(); !documents.empty()) {
             directory = std::move(documents);
         }
     }

@@ -23,11 +23,6 @@ std::string NumberWithSignPlace(int number) {
     return text;
 }
 
-std::string PathText(const std::filesystem::path& path) {
-    const auto text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 } // namespace
 
 frmPrincipal::frmPrincipal(PlatformServices services, FormControls controls)
@@ -140,8 +135,8 @@ void frmPrincipal::Form_KeyDown(std::uint16_t& keyCode, int /*shift*/) {
 }
 
 void frmPrincipal::btnImprimir_Click() {
-    const std::filesystem::path path = ReportPath(platform_.shell);
-    const std::string pathText = PathText(path);
+    const FilePath path = ReportPath(platform_.shell);
+    const std::string pathText = path.utf8();
     platform_.toolkit.messageBox("Local do Arquivo:\r\n\r\n" + pathText, mb::kIconInformation,
                                  "Arquivo de IP");
 

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <system_error>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -49,29 +48,27 @@ struct FileCloser {
 // Creates a file of a name no other file has, beside `path`, and opens it for
 // writing; a report left behind by a crash or another copy of the program is
 // never in the way. The new file takes the permissions of the file it replaces.
-std::FILE* CreateTemporaryBeside(const std::filesystem::path& path,
-                                 std::filesystem::path& temporary) {
+std::FILE* CreateTemporaryBeside(const FilePath& path, FilePath& temporary) {
 #ifdef _WIN32
     wchar_t name[MAX_PATH] = {};
-    std::filesystem::path folder = path.parent_path();
+    FilePath folder = path.parent();
     if (folder.empty()) {
-        folder = L".";
+        folder = FilePath(std::wstring(L"."));
     }
     if (GetTempFileNameW(folder.c_str(), L"IP", 0, name) == 0) {
         errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : ENOENT;
         return nullptr;
     }
-    temporary = name;
+    temporary = FilePath(std::wstring(name));
     return _wfopen(name, L"wb");
 #else
-    std::string name =
-        (path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path()).string() +
-        "/." + path.filename().string() + ".XXXXXX";
+    std::string name = (path.parent().empty() ? std::string(".") : path.parent().native()) + "/." +
+                       path.name().native() + ".XXXXXX";
     const int fd = mkstemp(name.data());
     if (fd < 0) {
         return nullptr;
     }
-    temporary = name;
+    temporary = FilePath(name);
     struct stat existing {};
     // mkstemp makes the file private to its owner; a report that already exists
     // keeps the permissions it had, a new one gets those of a newly created file.
@@ -90,29 +87,87 @@ std::FILE* CreateTemporaryBeside(const std::filesystem::path& path,
 #endif
 }
 
-// The reason a finished report could not take the old one's place.
-ShellResult RenameFailure(const std::error_code& error) {
-    if (error.category() == std::generic_category() || error.category() == std::system_category()) {
-        const int value = error.default_error_condition().value();
-        if (value == EACCES || value == EPERM || value == ENOENT || value == ENOSPC ||
-            value == EROFS || value == EISDIR) {
-            return ShellResult{error.value(), DescribeErrno(value)};
-        }
+// The file system calls the replace needs, made directly: on Windows the C++
+// library's own file system operations would bring its whole stream and locale
+// machinery into the program.
+void RemoveFile(const FilePath& path) {
+#ifdef _WIN32
+    DeleteFileW(path.c_str());
+#else
+    unlink(path.c_str());
+#endif
+}
+
+bool IsDirectory(const FilePath& path) {
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+#else
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+#endif
+}
+
+// Renames `from` over `to`; on failure the system's error number and the errno
+// that stands for it.
+bool RenameOver(const FilePath& from, const FilePath& to, int& error, int& meaning) {
+#ifdef _WIN32
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        return true;
     }
-    return ShellResult{error.value(), "O arquivo não pôde substituir o anterior"};
+    error = static_cast<int>(GetLastError());
+    switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        meaning = EACCES;
+        break;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        meaning = ENOENT;
+        break;
+    case ERROR_DISK_FULL:
+        meaning = ENOSPC;
+        break;
+    case ERROR_WRITE_PROTECT:
+        meaning = EROFS;
+        break;
+    default:
+        meaning = 0;
+        break;
+    }
+    if (meaning == EACCES && IsDirectory(to)) {
+        meaning = EISDIR;
+    }
+    return false;
+#else
+    if (std::rename(from.c_str(), to.c_str()) == 0) {
+        return true;
+    }
+    error = errno;
+    meaning = errno;
+    return false;
+#endif
+}
+
+// The reason a finished report could not take the old one's place.
+ShellResult RenameFailure(int error, int meaning) {
+    if (meaning == EACCES || meaning == EPERM || meaning == ENOENT || meaning == ENOSPC ||
+        meaning == EROFS || meaning == EISDIR) {
+        return ShellResult{error, DescribeErrno(meaning)};
+    }
+    return ShellResult{error, "O arquivo não pôde substituir o anterior"};
 }
 
 } // namespace
 
-ShellResult ReplaceFileContents(const std::filesystem::path& path, std::string_view bytes) {
-    std::filesystem::path temporary;
+ShellResult ReplaceFileContents(const FilePath& path, std::string_view bytes) {
+    FilePath temporary;
     errno = 0;
     std::unique_ptr<std::FILE, FileCloser> file(CreateTemporaryBeside(path, temporary));
     if (!file) {
         const int error = errno;
-        std::error_code ignored;
         if (!temporary.empty()) {
-            std::filesystem::remove(temporary, ignored);
+            RemoveFile(temporary);
         }
         return Failure(error);
     }
@@ -124,32 +179,30 @@ ShellResult ReplaceFileContents(const std::filesystem::path& path, std::string_v
     if (std::fclose(file.release()) != 0 && error == 0) {
         error = errno != 0 ? errno : EIO;
     }
-    std::error_code ignored;
     if (error != 0) {
-        std::filesystem::remove(temporary, ignored);
+        RemoveFile(temporary);
         return Failure(error);
     }
-    std::error_code renameError;
-    std::filesystem::rename(temporary, path, renameError);
-    if (renameError) {
-        std::filesystem::remove(temporary, ignored);
-        return RenameFailure(renameError);
+    int renameError = 0;
+    int meaning = 0;
+    if (!RenameOver(temporary, path, renameError, meaning)) {
+        RemoveFile(temporary);
+        return RenameFailure(renameError, meaning);
     }
     return {};
 }
 
-bool DirectoryAcceptsNewFiles(const std::filesystem::path& directory) {
-    std::error_code error;
-    if (directory.empty() || !std::filesystem::is_directory(directory, error)) {
+bool DirectoryAcceptsNewFiles(const FilePath& directory) {
+    if (directory.empty() || !IsDirectory(directory)) {
         return false;
     }
-    std::filesystem::path temporary;
+    FilePath temporary;
     std::unique_ptr<std::FILE, FileCloser> file(
         CreateTemporaryBeside(directory / "IP.txt", temporary));
     const bool created = !temporary.empty();
     file.reset();
     if (created) {
-        std::filesystem::remove(temporary, error);
+        RemoveFile(temporary);
     }
     return created;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <filesystem>
+#include "FilePath.h"
+
 #include <string>
 
 namespace vexor {
@@ -18,19 +19,19 @@ struct ShellResult {
 class IShell {
   public:
     virtual ~IShell() = default;
-    virtual std::filesystem::path programDirectory() = 0;
+    virtual FilePath programDirectory() = 0;
     // The user's documents folder; empty when the system names none.
-    virtual std::filesystem::path documentsDirectory() = 0;
+    virtual FilePath documentsDirectory() = 0;
     // Whether this user can create files in `directory`, found by trying.
-    virtual bool canWriteIn(const std::filesystem::path& directory) = 0;
+    virtual bool canWriteIn(const FilePath& directory) = 0;
     // Replaces the file at `path` with `text` (UTF-8, converted to the platform's
     // narrow encoding) only once all of it is written.
-    virtual ShellResult writeReport(const std::filesystem::path& path, const std::string& text) = 0;
+    virtual ShellResult writeReport(const FilePath& path, const std::string& text) = 0;
     // The bytes `writeReport` would write for `text`.
     virtual std::string reportBytes(const std::string& text) = 0;
     // `text` (UTF-8) in upper case by the system's Unicode case mapping.
     virtual std::string upperCase(const std::string& text) = 0;
-    virtual ShellResult openInTextEditor(const std::filesystem::path& path) = 0;
+    virtual ShellResult openInTextEditor(const FilePath& path) = 0;
     virtual ShellResult openInBrowser(const std::string& url) = 0;
 };
 

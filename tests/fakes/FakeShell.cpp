@@ -22,9 +22,10 @@ FakeShell::FakeShell() {
     std::filesystem::create_directories(documents);
 }
 
-bool FakeShell::canWriteIn(const std::filesystem::path& folder) {
-    writableAsked.push_back(folder);
-    return folder == directory ? programDirectoryWritable : folder == documents;
+bool FakeShell::canWriteIn(const FilePath& folder) {
+    const std::filesystem::path asked(folder);
+    writableAsked.push_back(asked);
+    return asked == directory ? programDirectoryWritable : asked == documents;
 }
 
 FakeShell::~FakeShell() {
@@ -37,12 +38,12 @@ std::string FakeShell::upperCase(const std::string& text) {
     return Utf8ToUpper(text);
 }
 
-ShellResult FakeShell::writeReport(const std::filesystem::path& path, const std::string& text) {
+ShellResult FakeShell::writeReport(const FilePath& path, const std::string& text) {
     return ReplaceFileContents(path, text);
 }
 
-ShellResult FakeShell::openInTextEditor(const std::filesystem::path& path) {
-    editorOpened.push_back(path);
+ShellResult FakeShell::openInTextEditor(const FilePath& path) {
+    editorOpened.push_back(std::filesystem::path(path));
     return editorResult;
 }
 

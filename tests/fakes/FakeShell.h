@@ -28,14 +28,14 @@ class FakeShell : public IShell {
     std::vector<std::filesystem::path> editorOpened;
     std::vector<std::string> browserOpened;
 
-    std::filesystem::path programDirectory() override { return directory; }
-    std::filesystem::path documentsDirectory() override { return documents; }
-    bool canWriteIn(const std::filesystem::path& folder) override;
-    ShellResult writeReport(const std::filesystem::path& path, const std::string& text) override;
+    FilePath programDirectory() override { return directory; }
+    FilePath documentsDirectory() override { return documents; }
+    bool canWriteIn(const FilePath& folder) override;
+    ShellResult writeReport(const FilePath& path, const std::string& text) override;
     std::string reportBytes(const std::string& text) override { return text; }
     // The ASCII and Latin-1 mapping stands in for the system's in core tests.
     std::string upperCase(const std::string& text) override;
-    ShellResult openInTextEditor(const std::filesystem::path& path) override;
+    ShellResult openInTextEditor(const FilePath& path) override;
     ShellResult openInBrowser(const std::string& url) override;
 
   private:

@@ -36,10 +36,10 @@ std::unique_ptr<FormHarness> Network() {
 }
 
 Outcome RunCommand(FormHarness& h, const std::vector<std::string>& arguments) {
-    std::ostringstream out;
-    std::ostringstream err;
+    StringOutput out;
+    StringOutput err;
     const auto status = RunReportCommand(arguments, h.sockets, h.network, h.shell, out, err);
-    return {status.value_or(-1), out.str(), err.str()};
+    return {status.value_or(-1), out.text, err.text};
 }
 
 const std::string kWindowReport = "Local: ESTACAO01\r\n\r\n- 192.0.2.10\r\n- 192.0.2.11\r\n\r\n"

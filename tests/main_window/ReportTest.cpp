@@ -64,10 +64,10 @@ TEST(Report, GoesBesideTheProgramWhenItCanElseToTheDocumentsFolder) {
     fakes::FakeShell shell;
 #ifdef _WIN32
     shell.directory = L"C:\\";
-    EXPECT_EQ(ReportPath(shell).wstring(), L"C:\\IP.txt");
+    EXPECT_EQ(ReportPath(shell).native(), L"C:\\IP.txt");
 #else
     shell.directory = "/";
-    EXPECT_EQ(ReportPath(shell).string(), "/IP.txt");
+    EXPECT_EQ(ReportPath(shell).native(), "/IP.txt");
 #endif
 }
 

@@ -243,7 +243,7 @@ TEST(PosixShell, DocumentsFolderAsXdgUserDirNamesIt) {
               2)
         << "the trial file was left behind";
     EXPECT_FALSE(shell.canWriteIn(home / "pasta-que-nao-existe"));
-    EXPECT_FALSE(shell.canWriteIn("/proc"));
+    EXPECT_FALSE(shell.canWriteIn(FilePath(std::string("/proc"))));
     EXPECT_FALSE(shell.canWriteIn(home / ".config" / "user-dirs.dirs"));
 }
 

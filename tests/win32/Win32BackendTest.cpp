@@ -149,7 +149,8 @@ TEST(Win32Shell, BrowserStartsMaximizedAndNotepadNormal) {
 
     Win32Shell shell;
     const ShellResult help = shell.openInBrowser("http://exemplo/ajuda.htm");
-    const ShellResult editor = shell.openInTextEditor(L"C:\\Minhas Ferramentas\\IP.txt");
+    const ShellResult editor =
+        shell.openInTextEditor(FilePath(std::wstring(L"C:\\Minhas Ferramentas\\IP.txt")));
     SetEnvironmentVariableW(L"WINDIR", saved);
     const std::string browserMark = MarkOf(browser);
     const std::string editorMark = MarkOf(windows / "Notepad.exe");
@@ -189,7 +190,7 @@ TEST(Win32Shell, EditorThatCannotStartReportsTheRealError) {
     GetEnvironmentVariableW(L"WINDIR", saved, MAX_PATH);
     SetEnvironmentVariableW(L"WINDIR", L"C:\\pasta-que-nao-existe");
     Win32Shell shell;
-    const ShellResult result = shell.openInTextEditor(L"C:\\IP.txt");
+    const ShellResult result = shell.openInTextEditor(FilePath(std::wstring(L"C:\\IP.txt")));
     SetEnvironmentVariableW(L"WINDIR", saved);
     EXPECT_FALSE(result.ok());
     EXPECT_TRUE(result.error == ERROR_PATH_NOT_FOUND || result.error == ERROR_FILE_NOT_FOUND)
@@ -283,7 +284,7 @@ TEST(Win32Resources, IconGroupAndVersionInformation) {
 
 TEST(Win32Shell, DocumentsFolderAndWhereNewFilesCanGo) {
     Win32Shell shell;
-    const auto documents = shell.documentsDirectory();
+    const std::filesystem::path documents(shell.documentsDirectory());
     ASSERT_FALSE(documents.empty());
     EXPECT_TRUE(std::filesystem::is_directory(documents)) << documents.string();
     EXPECT_TRUE(documents.is_absolute()) << documents.string();

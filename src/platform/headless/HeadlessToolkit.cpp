@@ -19,8 +19,7 @@ void HeadlessToolkit::messageBox(const std::string& text, unsigned /*flags*/,
                                  const std::string& caption) {
     const std::string line =
         (!caption.empty() && caption != kApplicationTitle ? caption + ": " : std::string()) + text;
-    errors_ << encode_(line) << "\n";
-    errors_.flush();
+    errors_.write(encode_(line) + "\n");
 }
 
 } // namespace vexor

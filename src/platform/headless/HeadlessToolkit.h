@@ -1,9 +1,9 @@
 #pragma once
 
+#include "platform/TextOutput.h"
 #include "platform/Window.h"
 
 #include <functional>
-#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -55,14 +55,14 @@ class HeadlessProgramEnd : public std::exception {
 class HeadlessToolkit : public IToolkit {
   public:
     using Encoding = std::function<std::string(const std::string&)>;
-    HeadlessToolkit(std::ostream& errors, Encoding encode)
+    HeadlessToolkit(ITextOutput& errors, Encoding encode)
         : errors_(errors), encode_(std::move(encode)) {}
     void messageBox(const std::string& text, unsigned flags, const std::string& caption) override;
     void setMousePointer(MousePointer /*pointer*/) override {}
     [[noreturn]] void endProgram() override { throw HeadlessProgramEnd(); }
 
   private:
-    std::ostream& errors_;
+    ITextOutput& errors_;
     Encoding encode_;
 };
 

@@ -24,21 +24,21 @@ constexpr std::chrono::milliseconds kOpenerWait{1500};
 
 } // namespace
 
-std::filesystem::path PosixShell::programDirectory() {
+FilePath PosixShell::programDirectory() {
     std::error_code error;
     const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
     return error ? std::filesystem::current_path() : program.parent_path();
 }
 
-std::filesystem::path PosixShell::documentsDirectory() {
+FilePath PosixShell::documentsDirectory() {
     return UserDocumentsDirectory();
 }
 
-bool PosixShell::canWriteIn(const std::filesystem::path& directory) {
+bool PosixShell::canWriteIn(const FilePath& directory) {
     return DirectoryAcceptsNewFiles(directory);
 }
 
-ShellResult PosixShell::writeReport(const std::filesystem::path& path, const std::string& text) {
+ShellResult PosixShell::writeReport(const FilePath& path, const std::string& text) {
     return ReplaceFileContents(path, text);
 }
 
@@ -96,8 +96,8 @@ std::string PosixShell::upperCase(const std::string& text) {
     return upper;
 }
 
-ShellResult PosixShell::openInTextEditor(const std::filesystem::path& path) {
-    return StartDetached({"xdg-open", path.string()});
+ShellResult PosixShell::openInTextEditor(const FilePath& path) {
+    return StartDetached({"xdg-open", path.native()});
 }
 
 ShellResult PosixShell::openInBrowser(const std::string& url) {

@@ -11,13 +11,13 @@ namespace vexor {
 // desktop's opener shows it and the help page.
 class PosixShell : public IShell {
   public:
-    std::filesystem::path programDirectory() override;
-    std::filesystem::path documentsDirectory() override;
-    bool canWriteIn(const std::filesystem::path& directory) override;
-    ShellResult writeReport(const std::filesystem::path& path, const std::string& text) override;
+    FilePath programDirectory() override;
+    FilePath documentsDirectory() override;
+    bool canWriteIn(const FilePath& directory) override;
+    ShellResult writeReport(const FilePath& path, const std::string& text) override;
     std::string reportBytes(const std::string& text) override { return text; }
     std::string upperCase(const std::string& text) override;
-    ShellResult openInTextEditor(const std::filesystem::path& path) override;
+    ShellResult openInTextEditor(const FilePath& path) override;
     ShellResult openInBrowser(const std::string& url) override;
 };
 

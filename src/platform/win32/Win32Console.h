@@ -1,8 +1,7 @@
 #pragma once
 
-#include <memory>
-#include <ostream>
-#include <streambuf>
+#include "platform/TextOutput.h"
+
 #include <string>
 #include <vector>
 
@@ -21,14 +20,23 @@ class ConsoleStreams {
     ConsoleStreams(const ConsoleStreams&) = delete;
     ConsoleStreams& operator=(const ConsoleStreams&) = delete;
 
-    std::ostream& out() { return out_; }
-    std::ostream& err() { return err_; }
+    ITextOutput& out() { return out_; }
+    ITextOutput& err() { return err_; }
 
   private:
-    std::unique_ptr<std::streambuf> outBuffer_;
-    std::unique_ptr<std::streambuf> errBuffer_;
-    std::ostream out_;
-    std::ostream err_;
+    // Bytes written straight to a handle; a handle that cannot be had takes nothing.
+    class HandleOutput : public ITextOutput {
+      public:
+        explicit HandleOutput(void* handle) : handle_(handle) {}
+        bool write(std::string_view bytes) override;
+
+      private:
+        void* handle_;
+    };
+
+    void* console_ = nullptr;
+    HandleOutput out_{nullptr};
+    HandleOutput err_{nullptr};
 };
 
 } // namespace vexor::win32

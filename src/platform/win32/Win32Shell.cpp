@@ -7,6 +7,9 @@
 #include <vector>
 // windows.h comes before the shell's headers, which use its types.
 #include <windows.h>
+// The known folder's GUID is defined here rather than taken from libuuid, whose
+// one object holds every GUID of the system.
+#include <initguid.h>
 //
 #include <knownfolders.h>
 #include <shlobj.h>
@@ -92,7 +95,7 @@ ShellResult StartProcess(const std::wstring& application, const std::wstring& co
     return {};
 }
 
-std::filesystem::path Win32Shell::programDirectory() {
+FilePath Win32Shell::programDirectory() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length =
@@ -103,24 +106,24 @@ std::filesystem::path Win32Shell::programDirectory() {
         }
         path.resize(path.size() * 2);
     }
-    return std::filesystem::path(path).parent_path();
+    return FilePath(path).parent();
 }
 
-std::filesystem::path Win32Shell::documentsDirectory() {
+FilePath Win32Shell::documentsDirectory() {
     wchar_t* found = nullptr;
     const HRESULT result = SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &found);
     const std::unique_ptr<wchar_t, TaskMemoryFree> path(found);
     if (FAILED(result) || path == nullptr) {
         return {};
     }
-    return std::filesystem::path(path.get());
+    return FilePath(std::wstring(path.get()));
 }
 
-bool Win32Shell::canWriteIn(const std::filesystem::path& directory) {
+bool Win32Shell::canWriteIn(const FilePath& directory) {
     return DirectoryAcceptsNewFiles(directory);
 }
 
-ShellResult Win32Shell::writeReport(const std::filesystem::path& path, const std::string& text) {
+ShellResult Win32Shell::writeReport(const FilePath& path, const std::string& text) {
     return ReplaceFileContents(path, reportBytes(text));
 }
 
@@ -137,9 +140,9 @@ std::string Win32Shell::reportBytes(const std::string& text) {
     return Utf8ToAnsi(text);
 }
 
-ShellResult Win32Shell::openInTextEditor(const std::filesystem::path& path) {
+ShellResult Win32Shell::openInTextEditor(const FilePath& path) {
     const std::wstring windows = WindowsDirectory();
-    return StartProcess(NotepadPath(windows), NotepadCommandLine(windows, path.wstring()),
+    return StartProcess(NotepadPath(windows), NotepadCommandLine(windows, path.native()),
                         kShowNormal);
 }
 

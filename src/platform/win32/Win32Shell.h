@@ -26,13 +26,13 @@ ShellResult StartProcess(const std::wstring& application, const std::wstring& co
 // the browser at their fixed places.
 class Win32Shell : public IShell {
   public:
-    std::filesystem::path programDirectory() override;
-    std::filesystem::path documentsDirectory() override;
-    bool canWriteIn(const std::filesystem::path& directory) override;
-    ShellResult writeReport(const std::filesystem::path& path, const std::string& text) override;
+    FilePath programDirectory() override;
+    FilePath documentsDirectory() override;
+    bool canWriteIn(const FilePath& directory) override;
+    ShellResult writeReport(const FilePath& path, const std::string& text) override;
     std::string reportBytes(const std::string& text) override;
     std::string upperCase(const std::string& text) override;
-    ShellResult openInTextEditor(const std::filesystem::path& path) override;
+    ShellResult openInTextEditor(const FilePath& path) override;
     ShellResult openInBrowser(const std::string& url) override;
 };
 
