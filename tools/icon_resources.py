@@ -2,9 +2,11 @@
 """Turns the program's XPM icons into Windows icon resources.
 
 usage: icon_resources.py OUT_DIR ID:FILE.xpm [ID:FILE.xpm ...]
+       icon_resources.py --ico OUT.ico ID:FILE.xpm [ID:FILE.xpm ...]
 
 Writes one RT_ICON image per XPM (OUT_DIR/icon-ID.bin, a 16-colour DIB with its
-transparency mask) and the icon group that lists them (OUT_DIR/icon-group.bin).
+transparency mask) and the icon group that lists them (OUT_DIR/icon-group.bin);
+with --ico, one .ico file holding the same images (for the installer).
 """
 import struct
 import sys
@@ -63,7 +65,23 @@ def icon_image(width, height, pixels):
     return header + palette + colour + mask
 
 
+def write_ico(target, images):
+    pictures = [icon_image(*read_xpm(argument.split(":", 1)[1])) for argument in images]
+    sizes = [read_xpm(argument.split(":", 1)[1])[:2] for argument in images]
+    offset = 6 + 16 * len(pictures)
+    entries = b""
+    for (width, height), picture in zip(sizes, pictures):
+        entries += struct.pack("<BBBBHHII", width % 256, height % 256, 16, 0, 1, 4,
+                               len(picture), offset)
+        offset += len(picture)
+    with open(target, "wb") as out:
+        out.write(struct.pack("<HHH", 0, 1, len(pictures)) + entries + b"".join(pictures))
+
+
 def main():
+    if sys.argv[1] == "--ico":
+        write_ico(sys.argv[2], sys.argv[3:])
+        return
     out_dir, images = sys.argv[1], sys.argv[2:]
     entries = []
     for image_argument in images:
