@@ -21,3 +21,8 @@ QT_QPA_PLATFORM=offscreen ctest --test-dir "$build_dir" --output-on-failure --pa
 if [ -z "${VEXOR_SKIP_WINDOWS:-}" ]; then
     bash scripts/test-windows.sh
 fi
+
+# Both packages, installed, run and removed as a user would.
+if [ -z "${VEXOR_SKIP_PACKAGES:-}" ]; then
+    bash scripts/test-packages.sh
+fi

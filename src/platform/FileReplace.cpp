@@ -199,12 +199,14 @@ bool DirectoryAcceptsNewFiles(const FilePath& directory) {
     FilePath temporary;
     std::unique_ptr<std::FILE, FileCloser> file(
         CreateTemporaryBeside(directory / "IP.txt", temporary));
-    const bool created = !temporary.empty();
+    // Only a file that opened counts: Wine's GetTempFileNameW hands out a name
+    // even when it could not create the file.
+    const bool opened = file != nullptr;
     file.reset();
-    if (created) {
+    if (!temporary.empty()) {
         RemoveFile(temporary);
     }
-    return created;
+    return opened;
 }
 
 } // namespace vexor

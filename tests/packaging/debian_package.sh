@@ -8,7 +8,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 package=$(realpath "$1")
-STATE=$2
+STATE=$(realpath -m "$2")
 user=vxm-usuario
 . "$here/desktop_session.sh"
 
