@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (std::size_t i = 0; i < dotted.size(); ++i) {
         if (!IsIPAddress(dotted[i]) ||
-            dotted[i] != BytesToIPAddress(reinterpret_cast<unsigned char*>(addresses[i].data()), 4)) {
+            dotted[i] !=
+                BytesToIPAddress(reinterpret_cast<unsigned char*>(addresses[i].data()), 4)) {
             std::abort();
         }
     }
