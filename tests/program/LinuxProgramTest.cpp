@@ -6,6 +6,7 @@
 #include "FakeNetwork.h"
 #include "FakeShell.h"
 #include "FakeSockets.h"
+#include "StartupScenarios.h"
 #include "platform/qt/QtMainWindow.h"
 
 #include <QApplication>
@@ -54,15 +55,7 @@ void AnswerMessageBoxes() {
 
 int RunChild(const std::string& scenario, int argc, char** argv) {
     fakes::FakeSockets sockets;
-    if (scenario == "biblioteca-falha") {
-        sockets.startupResult = 10091;
-    } else if (scenario == "versao-1.0") {
-        sockets.grantedVersion = 0x0001;
-    } else if (scenario == "sem-nome") {
-        sockets.localName.reset();
-    } else if (scenario != "nome-desconhecido") {
-        sockets.hostsByName["estacao01"] = {"estacao01", {{192, 0, 2, 10}}};
-    }
+    fakes::ScriptSockets(sockets, scenario);
     fakes::FakeNetwork network({});
     fakes::FakeShell shell;
     ProgramObservers observers;
@@ -86,20 +79,9 @@ int RunChild(const std::string& scenario, int argc, char** argv) {
 }
 
 TEST(LinuxProgram, StartUpMessagesComeBeforeTheWindowAndFailedLibrariesEndTheProgram) {
-    const struct {
-        const char* scenario;
-        const char* transcript;
-    } cases[] = {
-        {"biblioteca-falha", "caixa:DLL não esta respondendo.|janela:oculta\n"},
-        {"versao-1.0", "caixa:Versão do soquete 1.0 não é suportada |janela:oculta\n"},
-        {"sem-nome", "caixa:Erro no soquete  10093|janela:oculta\njanela:|centrada:sim\n"},
-        {"nome-desconhecido",
-         "caixa:DLL não está respondendo.|janela:oculta\njanela:|centrada:sim\n"},
-        {"normal", "janela:ESTACAO01|centrada:sim\n"},
-    };
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    for (const auto& c : cases) {
-        const std::string command = "'" + gSelf + "' --filho " + c.scenario + " 2>/dev/null";
+    for (const auto& c : fakes::kStartupScenarios) {
+        const std::string command = "'" + gSelf + "' --filho " + c.name + " 2>/dev/null";
         std::FILE* child = popen(command.c_str(), "r");
         ASSERT_NE(child, nullptr);
         std::string transcript;
@@ -108,8 +90,8 @@ TEST(LinuxProgram, StartUpMessagesComeBeforeTheWindowAndFailedLibrariesEndThePro
             transcript += chunk;
         }
         const int status = pclose(child);
-        EXPECT_EQ(transcript, c.transcript) << c.scenario;
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.scenario;
+        EXPECT_EQ(transcript, c.transcript) << c.name;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.name;
     }
 }
 

@@ -6,6 +6,7 @@
 #include "FakeNetwork.h"
 #include "FakeShell.h"
 #include "FakeSockets.h"
+#include "StartupScenarios.h"
 #include "platform/win32/WinText.h"
 
 #include <gtest/gtest.h>
@@ -112,15 +113,7 @@ std::string Watch(const std::string& scenario, DWORD& exitCode) {
 
 int RunChild(const std::string& scenario) {
     fakes::FakeSockets sockets;
-    if (scenario == "biblioteca-falha") {
-        sockets.startupResult = 10091;
-    } else if (scenario == "versao-1.0") {
-        sockets.grantedVersion = 0x0001;
-    } else if (scenario == "sem-nome") {
-        sockets.localName.reset();
-    } else if (scenario != "nome-desconhecido") {
-        sockets.hostsByName["estacao01"] = {"estacao01", {{192, 0, 2, 10}}};
-    }
+    fakes::ScriptSockets(sockets, scenario);
     fakes::FakeNetwork network({});
     fakes::FakeShell shell;
     return RunWin32Window(GetModuleHandleW(nullptr), SW_SHOWNORMAL, sockets, network, shell);
@@ -139,21 +132,10 @@ class Win32ProgramTest : public ::testing::Test {
 };
 
 TEST_F(Win32ProgramTest, StartUpMessagesComeBeforeTheWindowAndFailedLibrariesEndTheProgram) {
-    const struct {
-        const char* scenario;
-        const char* transcript;
-    } cases[] = {
-        {"biblioteca-falha", "caixa:DLL não esta respondendo.|janela:oculta\n"},
-        {"versao-1.0", "caixa:Versão do soquete 1.0 não é suportada |janela:oculta\n"},
-        {"sem-nome", "caixa:Erro no soquete  10093|janela:oculta\njanela:|centrada:sim\n"},
-        {"nome-desconhecido",
-         "caixa:DLL não está respondendo.|janela:oculta\njanela:|centrada:sim\n"},
-        {"normal", "janela:ESTACAO01|centrada:sim\n"},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : fakes::kStartupScenarios) {
         DWORD exitCode = 0;
-        EXPECT_EQ(Watch(c.scenario, exitCode), c.transcript) << c.scenario;
-        EXPECT_EQ(exitCode, 0u) << c.scenario;
+        EXPECT_EQ(Watch(c.name, exitCode), c.transcript) << c.name;
+        EXPECT_EQ(exitCode, 0u) << c.name;
     }
 }
 
