@@ -2,8 +2,9 @@
 # The Debian package as a user meets it: validated (desktop-file-validate,
 # appstreamcli, lintian), installed with apt-get (which must pull every
 # dependency it declares), run by an unprivileged user on a virtual display,
-# Alt+I, the report found in that user's documents folder byte for byte, then
-# removed, with nothing of it left behind.
+# Alt+I, the report found in that user's documents folder byte for byte (and
+# beside a copy the user keeps in a folder of their own), then removed, with
+# nothing of it left behind.
 # usage: debian_package.sh PACKAGE.deb STATE_DIR   (as root)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -29,10 +30,26 @@ if [ "${3:-}" = inside ]; then
     [ "$(cat "$home/opened.txt")" = "$report" ] ||
         fail "the editor was asked to open '$(cat "$home/opened.txt" 2>/dev/null)'"
     [ ! -e /usr/bin/IP.txt ] || fail "a report was written beside the installed program"
-    xdotool windowactivate --sync "$REPORT_WINDOW" 2>/dev/null || true
-    xdotool key alt+F4
-    for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
-    wait "$app" || fail "the program ended with status $?"
+    close_program() {
+        xdotool windowactivate --sync "$REPORT_WINDOW" 2>/dev/null || true
+        xdotool key alt+F4
+        for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+        wait "$app" || fail "the program ended with status $?"
+    }
+    close_program
+
+    # A copy in a folder of the user's own keeps its report beside itself.
+    copy="$home/ferramentas/vexormoralto"
+    runuser -u "$user" -- sh -c 'mkdir -p "$(dirname "$1")" && cp /usr/bin/vexormoralto "$1"' sh "$copy"
+    runuser -u "$user" -- env -i HOME="$home" PATH="$STATE/bin:/usr/bin:/bin" DISPLAY="$DISPLAY" \
+        LANG=C.UTF-8 QT_QPA_PLATFORM=xcb "$copy" >"$STATE/copy.log" 2>&1 &
+    app=$!
+    print_report
+    for _ in $(seq 100); do [ "$(wc -l <"$home/opened.txt")" -ge 2 ] && break; sleep 0.1; done
+    cmp <(expected_report) "$home/ferramentas/IP.txt" || fail "the copy's report differs"
+    [ "$(tail -n 1 "$home/opened.txt")" = "$home/ferramentas/IP.txt" ] ||
+        fail "the editor was asked to open '$(tail -n 1 "$home/opened.txt")'"
+    close_program
     exit 0
 fi
 
@@ -64,7 +81,7 @@ if ! id "$user" >/dev/null 2>&1; then
 fi
 home=$(getent passwd "$user" | cut -d: -f6)
 runuser -u "$user" -- sh -c 'mkdir -p "$HOME/.config" "$HOME/Documentos" &&
-    rm -f "$HOME/Documentos/IP.txt" "$HOME/opened.txt" &&
+    rm -rf "$HOME/Documentos/IP.txt" "$HOME/opened.txt" "$HOME/ferramentas" &&
     printf "XDG_DOCUMENTS_DIR=\"\$HOME/Documentos\"\n" >"$HOME/.config/user-dirs.dirs"'
 printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"$HOME/opened.txt"\n' >"$STATE/bin/xdg-open"
 chmod 755 "$STATE/bin/xdg-open"
@@ -73,7 +90,7 @@ status=0
 run_on_test_machine bash "$here/debian_package.sh" "$package" "$STATE" inside || status=$?
 [ -n "$created_user" ] && userdel -r "$user" 2>/dev/null
 [ "$status" -eq 0 ] || fail "the installed program did not give the expected report"
-echo "installed program: the report is in the user's documents folder, as expected"
+echo "installed program: the report is in the user's documents folder; a copy of the user's keeps it beside itself"
 
 apt-get remove --purge -y -q vexormoralto >"$STATE/apt-remove.log" 2>&1 ||
     fail "apt-get remove: $(tail -5 "$STATE/apt-remove.log")"
