@@ -3,6 +3,7 @@
 // the program in a child process of this test, which watches its windows from
 // outside as the user would, because a failed start-up ends the process.
 #include "platform/win32/Win32Program.h"
+#include "DisplayTest.h"
 #include "FakeNetwork.h"
 #include "FakeShell.h"
 #include "FakeSockets.h"
@@ -119,17 +120,7 @@ int RunChild(const std::string& scenario) {
     return RunWin32Window(GetModuleHandleW(nullptr), SW_SHOWNORMAL, sockets, network, shell);
 }
 
-class Win32ProgramTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        const HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr,
-                                           nullptr, GetModuleHandleW(nullptr), nullptr);
-        if (probe == nullptr) {
-            GTEST_SKIP() << "no display: windows cannot be created here";
-        }
-        DestroyWindow(probe);
-    }
-};
+using Win32ProgramTest = win32::DisplayTest;
 
 TEST_F(Win32ProgramTest, StartUpMessagesComeBeforeTheWindowAndFailedLibrariesEndTheProgram) {
     for (const auto& c : fakes::kStartupScenarios) {

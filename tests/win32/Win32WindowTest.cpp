@@ -1,4 +1,5 @@
 #include "platform/win32/Win32Window.h"
+#include "DisplayTest.h"
 #include "FakeNetwork.h"
 #include "FakeShell.h"
 #include "FakeSockets.h"
@@ -50,17 +51,7 @@ std::string NameOf(const Win32Window& window, HWND control) {
     return "?";
 }
 
-class Win32WindowTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        const HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr,
-                                           nullptr, GetModuleHandleW(nullptr), nullptr);
-        if (probe == nullptr) {
-            GTEST_SKIP() << "no display: windows cannot be created here";
-        }
-        DestroyWindow(probe);
-    }
-};
+using Win32WindowTest = DisplayTest;
 
 TEST_F(Win32WindowTest, ControlsStandWhereTheDescriptionPutsThem) {
     Win32Window window(GetModuleHandleW(nullptr), kMainWindow);
