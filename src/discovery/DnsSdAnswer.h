@@ -1,6 +1,5 @@
 #pragma once
 
-#include "NameAnswerCache.h"
 #include "Neighbourhood.h"
 
 #include <optional>
@@ -9,9 +8,8 @@
 namespace vexor {
 
 // The machine that a resolved DNS-SD service names: its host (e.g.
-// "nas-sala.local") with the address it resolved to, which `learnt` keeps.
-// Nothing for a host name no list could show.
-std::optional<FoundMachine> DnsSdMachine(std::string_view hostName, const Ipv4& address,
-                                         NameAnswerCache& learnt);
+// "nas-sala.local") with the address it resolved to. Nothing for a host name no
+// list could show, or without an address.
+std::optional<FoundMachine> DnsSdMachine(std::string_view hostName, const Ipv4& address);
 
 } // namespace vexor

@@ -24,7 +24,11 @@ class EnumerationSource : public INeighbourhoodSource {
   public:
     explicit EnumerationSource(std::unique_ptr<INetworkEnumeration> network)
         : network_(std::move(network)) {}
-    std::vector<FoundMachine> Find() override { return BrowseEnumeration(*network_); }
+    void Find(const FoundSink& found, std::chrono::steady_clock::time_point /*deadline*/) override {
+        for (FoundMachine& machine : BrowseEnumeration(*network_)) {
+            found(std::move(machine));
+        }
+    }
 
   private:
     std::unique_ptr<INetworkEnumeration> network_;

@@ -7,10 +7,6 @@ namespace {
 
 constexpr std::string_view kLocalSuffix = ".local";
 
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::string_view WithoutTrailingDot(std::string_view name) {
     if (!name.empty() && name.back() == '.') {
         name.remove_suffix(1);
@@ -29,6 +25,17 @@ bool EndsWithLocal(std::string_view name) {
 
 } // namespace
 
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string AsciiLower(std::string_view text) {
+    std::string folded(text);
+    std::transform(folded.begin(), folded.end(), folded.begin(),
+                   [](char c) { return AsciiLower(c); });
+    return folded;
+}
+
 bool IsLocalDomainName(std::string_view name) {
     return EndsWithLocal(WithoutTrailingDot(name));
 }
@@ -38,9 +45,7 @@ std::string MachineKey(std::string_view name) {
     if (EndsWithLocal(name)) {
         name.remove_suffix(kLocalSuffix.size());
     }
-    std::string key(name);
-    std::transform(key.begin(), key.end(), key.begin(), AsciiLower);
-    return key;
+    return AsciiLower(name);
 }
 
 } // namespace vexor

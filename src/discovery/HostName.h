@@ -10,6 +10,11 @@ namespace vexor {
 // An IPv4 address as its four bytes in network order.
 using Ipv4 = std::array<std::uint8_t, 4>;
 
+// ASCII letters in lower case; every other byte as it is. Network names compare
+// this way whatever the locale.
+char AsciiLower(char c);
+std::string AsciiLower(std::string_view text);
+
 // The form under which two names of one machine compare equal: ASCII letters in
 // lower case, a trailing dot and a trailing ".local" removed. Discovery sources
 // spell the same machine "ALFA", "alfa" and "alfa.local".

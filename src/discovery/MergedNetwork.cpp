@@ -1,40 +1,125 @@
 #include "MergedNetwork.h"
 
+#include <condition_variable>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
 namespace vexor {
 
+// What one refresh's sources share with the opener of the root. Held by every
+// source thread, so that a source left behind at the deadline still reports
+// into memory that is alive; what it reports then is dropped.
+struct MergedNetwork::Round {
+    // A network that announces more machines than this is not listed further.
+    static constexpr std::size_t kMaxMachines = 8192;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<FoundMachine> found;
+    std::size_t running = 0;
+    bool closed = false;
+    std::shared_ptr<NameAnswerCache> learnt;
+    std::function<void(const std::string&)> onFound;
+
+    void Report(FoundMachine machine) {
+        const auto name = ListedName(machine);
+        if (!name) {
+            return;
+        }
+        const std::lock_guard lock(mutex);
+        if (closed || found.size() >= kMaxMachines) {
+            return;
+        }
+        if (machine.address != Ipv4{} && learnt) {
+            learnt->Learn(*name, {machine.address});
+        }
+        found.push_back(std::move(machine));
+        // The address is sought while the other sources go on.
+        if (onFound) {
+            onFound(*name);
+        }
+    }
+
+    void SourceEnded() {
+        {
+            const std::lock_guard lock(mutex);
+            --running;
+        }
+        changed.notify_all();
+    }
+};
+
 MergedNetwork::MergedNetwork(std::string providerName,
-                             std::vector<std::unique_ptr<INeighbourhoodSource>> sources,
-                             ShareLister shares)
-    : provider_(std::move(providerName)), sources_(std::move(sources)), shares_(std::move(shares)) {
+                             std::vector<std::shared_ptr<INeighbourhoodSource>> sources,
+                             std::shared_ptr<NameAnswerCache> learnt, RefreshHooks hooks,
+                             std::chrono::milliseconds deadline)
+    : provider_(std::move(providerName)), learnt_(std::move(learnt)), hooks_(std::move(hooks)),
+      deadline_(deadline) {
+    for (auto& source : sources) {
+        sources_.push_back({std::move(source), std::make_shared<std::atomic<bool>>(false)});
+    }
+}
+
+bool MergedNetwork::SourcesOverrunning() const {
+    for (const Slot& slot : sources_) {
+        if (slot.running->load()) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void MergedNetwork::Discover() {
-    std::vector<std::vector<FoundMachine>> results(sources_.size());
-    std::vector<std::thread> running;
-    for (std::size_t i = 0; i < sources_.size(); ++i) {
+    const auto deadline = std::chrono::steady_clock::now() + deadline_;
+    if (learnt_) {
+        learnt_->Clear();
+    }
+    if (hooks_.begin) {
+        hooks_.begin();
+    }
+    const auto round = std::make_shared<Round>();
+    round->learnt = learnt_;
+    round->onFound = hooks_.found;
+    for (const Slot& slot : sources_) {
+        if (slot.running->exchange(true)) {
+            continue;
+        }
+        {
+            const std::lock_guard lock(round->mutex);
+            ++round->running;
+        }
+        auto run = [slot, round, deadline] {
+            try {
+                slot.source->Find(
+                    [round](FoundMachine machine) { round->Report(std::move(machine)); }, deadline);
+            } catch (...) {
+                // A source that fails gives what it reported; the others go on.
+            }
+            slot.running->store(false);
+            round->SourceEnded();
+        };
         try {
-            running.emplace_back([this, &results, i] { results[i] = sources_[i]->Find(); });
+            std::thread(run).detach();
         } catch (const std::system_error&) {
             // No thread to be had: this source runs here, after the others started.
-            results[i] = sources_[i]->Find();
+            run();
         }
     }
-    for (auto& thread : running) {
-        thread.join();
+    std::unique_lock lock(round->mutex);
+    round->changed.wait_until(lock, deadline, [&] { return round->running == 0; });
+    round->closed = true;
+    groups_ = MergeNeighbourhood(round->found);
+    servers_.clear();
+    for (const auto& group : groups_) {
+        for (const auto& machine : group.machines) {
+            servers_.insert("\\\\" + machine);
+        }
     }
-    std::vector<FoundMachine> all;
-    for (auto& result : results) {
-        all.insert(all.end(), std::make_move_iterator(result.begin()),
-                   std::make_move_iterator(result.end()));
-    }
-    groups_ = MergeNeighbourhood(all);
 }
 
 std::uint32_t MergedNetwork::List(const NetResource& container,
-                                  std::vector<ResourceEntry>& entries) {
+                                  std::vector<ResourceEntry>& entries) const {
     const std::string remote = container.lpRemoteName;
     auto entry = [&](std::uint32_t displayType, std::uint32_t usage, std::string name) {
         ResourceEntry made;
@@ -60,10 +145,9 @@ std::uint32_t MergedNetwork::List(const NetResource& container,
             }
         }
         return net::kErrorBadNetPath;
-    case net::kDisplayServer: {
-        const std::size_t start = remote.find_first_not_of('\\');
-        return shares_(start == std::string::npos ? std::string() : remote.substr(start), entries);
-    }
+    case net::kDisplayServer:
+        // A machine the sources listed opens with nothing in it; nothing is asked of it.
+        return servers_.contains(remote) ? net::kNoError : net::kErrorBadNetPath;
     default:
         return net::kErrorNotContainer;
     }

@@ -1,40 +1,64 @@
 #pragma once
 
+#include "NameAnswerCache.h"
 #include "Neighbourhood.h"
 #include "platform/NetworkEnumeration.h"
 #include "platform/ResourcePacker.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace vexor {
 
-// One way of finding the machines of the neighbourhood. Each keeps to its own
-// time limit; several run at the same time.
+// One way of finding the machines of the neighbourhood. Several run at the same
+// time, each on a thread of its own.
 class INeighbourhoodSource {
   public:
     virtual ~INeighbourhoodSource() = default;
-    virtual std::vector<FoundMachine> Find() = 0;
+    // Reports every machine found to `found` as soon as it is known, and returns
+    // by `deadline` as far as the system lets it. A source that returns later is
+    // left behind; it must not report after it returned.
+    virtual void Find(const FoundSink& found, std::chrono::steady_clock::time_point deadline) = 0;
 };
 
-// Lists the shares of one server into `entries` as enumeration entries; a
-// Windows error when the server cannot be read.
-using ShareLister =
-    std::function<std::uint32_t(const std::string& server, std::vector<ResourceEntry>& entries)>;
+// What the rest of the program does as a refresh goes on.
+struct RefreshHooks {
+    // The root was opened: a new refresh begins.
+    std::function<void()> begin;
+    // A source reported the machine listed as `name`; its address can be
+    // looked for at once, so that the walk finds the answer ready.
+    std::function<void(const std::string& name)> found;
+};
 
 // The network neighbourhood as the walk sees it, merged from every source:
 // the root holds one provider, the provider one container per workgroup or
 // domain (and one last for machines of none), each container its machines as
-// "\\NAME", each machine its shares. Opening the root runs every source at once
-// and waits for them all.
+// "\\NAME". Opening the root runs every source at once until all have ended or
+// the refresh's deadline has passed. A machine opens from what the sources
+// found and lists nothing: no connection is made to it, so a firewalled or
+// hostile machine costs nothing and is offered no credentials.
 class MergedNetwork : public INetworkEnumeration {
   public:
+    // The bound on one refresh's sources. A WS-Discovery client repeats its
+    // Probe once after about 100 ms and its responders answer within 500 ms
+    // (APP_MAX_DELAY); a device that gave no address takes a Resolve with the
+    // same timing, and its metadata Get a few LAN round trips (about 1 ms each).
+    // That is about 1.25 s in the slowest exchange the protocol allows; mDNS
+    // responders answer within 120 ms, well inside it. The rest is margin for a
+    // loaded network.
+    static constexpr std::chrono::milliseconds kRefreshDeadline{1500};
+
     MergedNetwork(std::string providerName,
-                  std::vector<std::unique_ptr<INeighbourhoodSource>> sources, ShareLister shares);
+                  std::vector<std::shared_ptr<INeighbourhoodSource>> sources,
+                  std::shared_ptr<NameAnswerCache> learnt, RefreshHooks hooks = {},
+                  std::chrono::milliseconds deadline = kRefreshDeadline);
 
     std::uint32_t openEnum(std::uint32_t scope, std::uint32_t type, std::uint32_t usage,
                            const NetResource* container, NetEnumHandle* handle) override;
@@ -42,19 +66,34 @@ class MergedNetwork : public INetworkEnumeration {
                                std::uint32_t* size) override;
     std::uint32_t closeEnum(NetEnumHandle handle) override;
 
+    // True while a source of an earlier refresh is still running past its
+    // deadline (the program then ends without waiting for it).
+    bool SourcesOverrunning() const;
+
   private:
     struct Listing {
         std::vector<ResourceEntry> entries;
         std::size_t next = 0;
     };
+    struct Slot {
+        std::shared_ptr<INeighbourhoodSource> source;
+        // Set while the source runs; a source still running from an earlier
+        // refresh is not started again beside itself.
+        std::shared_ptr<std::atomic<bool>> running;
+    };
+    struct Round;
 
     void Discover();
-    std::uint32_t List(const NetResource& container, std::vector<ResourceEntry>& entries);
+    std::uint32_t List(const NetResource& container, std::vector<ResourceEntry>& entries) const;
 
     std::string provider_;
-    std::vector<std::unique_ptr<INeighbourhoodSource>> sources_;
-    ShareLister shares_;
+    std::vector<Slot> sources_;
+    std::shared_ptr<NameAnswerCache> learnt_;
+    RefreshHooks hooks_;
+    std::chrono::milliseconds deadline_;
     std::vector<NeighbourhoodGroup> groups_;
+    // Every machine listed, as "\\\\NAME".
+    std::set<std::string> servers_;
     std::map<std::uintptr_t, Listing> open_;
     std::uintptr_t nextHandle_ = 1;
 };

@@ -18,6 +18,11 @@ void NameAnswerCache::Learn(std::string_view name, const std::vector<Ipv4>& addr
     known_[key] = addresses;
 }
 
+void NameAnswerCache::Clear() {
+    const std::lock_guard lock(mutex_);
+    known_.clear();
+}
+
 std::vector<Ipv4> NameAnswerCache::Find(std::string_view name) const {
     const std::lock_guard lock(mutex_);
     const auto found = known_.find(MachineKey(name));

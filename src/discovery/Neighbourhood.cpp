@@ -10,13 +10,6 @@ namespace {
 
 constexpr std::size_t kMaxNameBytes = 255;
 
-std::string FoldedCase(std::string_view text) {
-    std::string folded(text);
-    std::transform(folded.begin(), folded.end(), folded.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-    return folded;
-}
-
 // The name a source gives, as the list shows it: DNS-SD host names lose ".local".
 std::string ShownName(const FoundMachine& machine, std::string name) {
     if (machine.source == MachineSource::DnsSd && IsLocalDomainName(name)) {
@@ -36,8 +29,8 @@ struct Merged {
 };
 
 bool AlphabeticalOrder(const std::string& a, const std::string& b) {
-    const std::string fa = FoldedCase(a);
-    const std::string fb = FoldedCase(b);
+    const std::string fa = AsciiLower(a);
+    const std::string fb = AsciiLower(b);
     return fa != fb ? fa < fb : a < b;
 }
 
@@ -62,14 +55,26 @@ std::optional<std::string> CleanNetworkName(std::string_view name) {
     return clean;
 }
 
+std::optional<std::string> ListedName(const FoundMachine& machine) {
+    const auto cleaned = CleanNetworkName(machine.name);
+    if (!cleaned) {
+        return std::nullopt;
+    }
+    std::string name = ShownName(machine, *cleaned);
+    if (MachineKey(name).empty()) {
+        return std::nullopt;
+    }
+    return name;
+}
+
 std::vector<NeighbourhoodGroup> MergeNeighbourhood(const std::vector<FoundMachine>& found) {
     std::map<std::string, Merged> machines;
     for (const FoundMachine& machine : found) {
-        const auto cleaned = CleanNetworkName(machine.name);
-        if (!cleaned) {
+        const auto listed = ListedName(machine);
+        if (!listed) {
             continue;
         }
-        const std::string name = ShownName(machine, *cleaned);
+        const std::string& name = *listed;
         const std::string key = MachineKey(name);
         if (key.empty()) {
             continue;
@@ -99,7 +104,7 @@ std::vector<NeighbourhoodGroup> MergeNeighbourhood(const std::vector<FoundMachin
             ungrouped.machines.push_back(machine.name);
             continue;
         }
-        const std::string groupKey = FoldedCase(machine.group);
+        const std::string groupKey = AsciiLower(machine.group);
         auto [at, added] = groups.try_emplace(groupKey, NeighbourhoodGroup{machine.group, {}});
         auto [spelt, first] = groupSpelling.try_emplace(groupKey, *machine.groupSource);
         if (!first && *machine.groupSource < spelt->second) {
@@ -111,7 +116,7 @@ std::vector<NeighbourhoodGroup> MergeNeighbourhood(const std::vector<FoundMachin
 
     // A workgroup that happens to bear the name of the last group takes its
     // machines, so that no two containers share a name.
-    if (const auto same = groups.find(FoldedCase(kUngroupedName)); same != groups.end()) {
+    if (const auto same = groups.find(AsciiLower(kUngroupedName)); same != groups.end()) {
         auto& machines = same->second.machines;
         machines.insert(machines.end(), ungrouped.machines.begin(), ungrouped.machines.end());
         ungrouped.machines.clear();

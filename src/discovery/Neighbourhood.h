@@ -1,5 +1,8 @@
 #pragma once
 
+#include "HostName.h"
+
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,7 +19,13 @@ struct FoundMachine {
     std::string name;
     // The workgroup or domain; empty when the source names none.
     std::string workgroup;
+    // The address the source learnt for it; all zeros when it learnt none.
+    Ipv4 address{};
 };
+
+// Where a source reports each machine as soon as it knows it. Called from the
+// source's own thread.
+using FoundSink = std::function<void(FoundMachine)>;
 
 // One container of the merged neighbourhood and its machines, in walk order.
 struct NeighbourhoodGroup {
@@ -30,6 +39,10 @@ constexpr const char* kUngroupedName = "Outras máquinas";
 // A name from the network fit for the list: control characters removed and
 // blanks trimmed; nothing when that leaves nothing or more than 255 bytes.
 std::optional<std::string> CleanNetworkName(std::string_view name);
+
+// The name under which the list shows `machine`: cleaned, and without the
+// ".local" of a DNS-SD host name; nothing when no list could show it.
+std::optional<std::string> ListedName(const FoundMachine& machine);
 
 // Merges what every source found into one neighbourhood: a machine found by
 // several sources (names compared case-insensitively, a trailing ".local"

@@ -1,130 +1,177 @@
 #include "WsdClient.h"
 
+#include "TaskPool.h"
 #include "WsdMessages.h"
 
 #include <algorithm>
-#include <atomic>
 #include <map>
-#include <mutex>
 #include <set>
-#include <thread>
 
 namespace vexor {
 namespace {
 
-// What is known of one device while it is being found.
-struct Device {
-    std::string endpoint;
-    std::string xaddr;
-    Ipv4 from{};
-    bool resolveSent = false;
-};
+using Clock = std::chrono::steady_clock;
+
+// The most a metadata response may hold.
+constexpr std::size_t kMaxMetadataBytes = 1024 * 1024;
 
 std::span<const std::uint8_t> Bytes(const std::string& text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-void SendEverywhere(IDatagramSocket& socket, const std::vector<Ipv4>& interfaces,
-                    const std::string& message) {
-    for (const Ipv4& via : interfaces) {
-        socket.SendTo(Bytes(message), {kWsdGroup, kWsdPort}, via);
+// A multicast message sent on every interface, and sent again once after the
+// repeat delay, since UDP may lose either copy.
+struct Multicast {
+    std::string message;
+    Clock::time_point repeatAt;
+    bool repeated = false;
+};
+
+class Exchange {
+  public:
+    Exchange(const DiscoverySeams& seams, IDatagramSocket& socket, std::vector<Ipv4> interfaces,
+             const FoundSink& found, Clock::time_point deadline, const WsdTiming& timing)
+        : seams_(seams), socket_(socket), interfaces_(std::move(interfaces)), found_(found),
+          deadline_(deadline), timing_(timing), gets_(timing.parallelGets) {}
+
+    void Run() {
+        const std::string probeId = NewMessageId();
+        Send(probeId, WsdProbe(probeId));
+        for (;;) {
+            const auto now = Clock::now();
+            RepeatDue(now);
+            const auto stop = std::min(listenUntil_, deadline_);
+            if (now >= stop) {
+                break;
+            }
+            if (auto datagram = socket_.ReceiveUntil(std::min(stop, NextRepeat()))) {
+                Handle(*datagram);
+            }
+        }
+        // Every Get ends by the deadline: its limit is cut to what is left.
+        gets_.Wait();
     }
-}
+
+  private:
+    struct Device {
+        bool resolveSent = false;
+        bool fetched = false;
+    };
+
+    void Send(const std::string& id, std::string message) {
+        ours_.insert(id);
+        for (const Ipv4& via : interfaces_) {
+            socket_.SendTo(Bytes(message), {kWsdGroup, kWsdPort}, via);
+        }
+        const auto now = Clock::now();
+        listenUntil_ = std::max(listenUntil_, now + timing_.repeatDelay + timing_.answerWindow);
+        sent_.push_back({std::move(message), now + timing_.repeatDelay});
+    }
+
+    void RepeatDue(Clock::time_point now) {
+        for (Multicast& multicast : sent_) {
+            if (!multicast.repeated && multicast.repeatAt <= now) {
+                multicast.repeated = true;
+                for (const Ipv4& via : interfaces_) {
+                    socket_.SendTo(Bytes(multicast.message), {kWsdGroup, kWsdPort}, via);
+                }
+            }
+        }
+    }
+
+    Clock::time_point NextRepeat() const {
+        auto next = Clock::time_point::max();
+        for (const Multicast& multicast : sent_) {
+            if (!multicast.repeated) {
+                next = std::min(next, multicast.repeatAt);
+            }
+        }
+        return next;
+    }
+
+    void Handle(const Datagram& datagram) {
+        const std::string_view text(reinterpret_cast<const char*>(datagram.bytes.data()),
+                                    datagram.bytes.size());
+        const auto reply = ParseWsdReply(seams_.xml, text);
+        // Responders send each reply more than once; only the first counts.
+        if (!reply || !ours_.contains(reply->relatesTo) ||
+            !seenMessages_.insert(reply->messageId).second) {
+            return;
+        }
+        for (const WsdMatch& match : reply->matches) {
+            // A device is its endpoint as spoken for by one sender: a peer that
+            // claims another device's endpoint does not hide that device.
+            const auto key = std::make_pair(match.endpoint, datagram.from.address);
+            auto at = devices_.find(key);
+            if (at == devices_.end()) {
+                if (devices_.size() >= timing_.maxDevices) {
+                    continue;
+                }
+                at = devices_.emplace(key, Device{}).first;
+            }
+            Device& device = at->second;
+            if (device.fetched) {
+                continue;
+            }
+            if (const auto xaddr = UsableXaddr(match.xaddrs, datagram.from.address)) {
+                device.fetched = true;
+                Fetch(*xaddr, match.endpoint, datagram.from.address);
+            } else if (match.xaddrs.empty() && !device.resolveSent) {
+                // A device that named no address is asked for it; one that named
+                // only addresses elsewhere is not followed.
+                device.resolveSent = true;
+                // The answer comes from the same sender, under the same key.
+                const std::string resolveId = NewMessageId();
+                Send(resolveId, WsdResolve(resolveId, match.endpoint));
+            }
+        }
+    }
+
+    void Fetch(const std::string& xaddr, const std::string& endpoint, const Ipv4& from) {
+        gets_.Submit([this, xaddr, endpoint, from] {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
+            const auto limit = std::min(timing_.getLimit, left);
+            if (limit.count() <= 0) {
+                return;
+            }
+            const auto response = seams_.post(xaddr, WsdGetMetadata(NewMessageId(), endpoint),
+                                              limit, kMaxMetadataBytes);
+            const auto computer =
+                response ? ParseMetadataComputer(seams_.xml, *response) : std::nullopt;
+            if (computer) {
+                WsdComputer parsed = ParseComputerText(*computer);
+                found_({MachineSource::WsDiscovery, std::move(parsed.name),
+                        std::move(parsed.workgroup), from});
+            }
+        });
+    }
+
+    const DiscoverySeams& seams_;
+    IDatagramSocket& socket_;
+    const std::vector<Ipv4> interfaces_;
+    const FoundSink& found_;
+    const Clock::time_point deadline_;
+    const WsdTiming& timing_;
+    std::set<std::string> ours_;
+    std::set<std::string> seenMessages_;
+    std::map<std::pair<std::string, Ipv4>, Device> devices_;
+    std::vector<Multicast> sent_;
+    Clock::time_point listenUntil_{};
+    // Declared last: destroyed first, so no Get outlives what it uses.
+    TaskPool gets_;
+};
 
 } // namespace
 
-std::vector<FoundMachine> DiscoverWsdComputers(const DiscoverySeams& seams, NameAnswerCache& learnt,
-                                               const WsdTiming& timing) {
-    const std::vector<Ipv4> interfaces = seams.interfaces();
+void DiscoverWsdComputers(const DiscoverySeams& seams, const FoundSink& found,
+                          Clock::time_point deadline, const WsdTiming& timing) {
+    std::vector<Ipv4> interfaces = seams.interfaces();
     const auto socket = interfaces.empty() ? nullptr : seams.openSocket();
     if (!socket) {
-        return {};
+        return;
     }
-    const auto start = std::chrono::steady_clock::now();
-    const std::string probeId = NewMessageId();
-    std::set<std::string> ours{probeId};
-    SendEverywhere(*socket, interfaces, WsdProbe(probeId));
-
-    std::set<std::string> seenMessages;
-    std::map<std::string, Device> devices;
-    auto deadline = start + timing.probeWindow;
-    while (auto datagram = socket->ReceiveUntil(deadline)) {
-        const std::string_view text(reinterpret_cast<const char*>(datagram->bytes.data()),
-                                    datagram->bytes.size());
-        const auto reply = ParseWsdReply(seams.xml, text);
-        // Responders send each reply more than once; only the first counts.
-        if (!reply || !ours.contains(reply->relatesTo) ||
-            !seenMessages.insert(reply->messageId).second) {
-            continue;
-        }
-        for (const WsdMatch& match : reply->matches) {
-            auto found = devices.find(match.endpoint);
-            if (found == devices.end()) {
-                if (devices.size() >= timing.maxDevices) {
-                    continue;
-                }
-                found =
-                    devices.emplace(match.endpoint, Device{match.endpoint, {}, {}, false}).first;
-            }
-            Device& device = found->second;
-            device.from = datagram->from.address;
-            if (const auto xaddr = FirstHttpAddress(match.xaddrs)) {
-                device.xaddr = *xaddr;
-            } else if (!device.resolveSent && device.xaddr.empty()) {
-                device.resolveSent = true;
-                const std::string resolveId = NewMessageId();
-                ours.insert(resolveId);
-                SendEverywhere(*socket, interfaces, WsdResolve(resolveId, device.endpoint));
-                deadline = std::max(deadline,
-                                    std::min(std::chrono::steady_clock::now() + timing.resolveGrace,
-                                             start + timing.probeWindow + timing.resolveGrace));
-            }
-        }
-    }
-
-    std::vector<const Device*> reachable;
-    for (const auto& [endpoint, device] : devices) {
-        if (!device.xaddr.empty()) {
-            reachable.push_back(&device);
-        }
-    }
-    std::vector<FoundMachine> found;
-    std::mutex foundMutex;
-    std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        for (std::size_t i = next++; i < reachable.size(); i = next++) {
-            const Device& device = *reachable[i];
-            const auto response =
-                seams.post(device.xaddr, WsdGetMetadata(NewMessageId(), device.endpoint),
-                           timing.getLimit, 1024 * 1024);
-            const auto computer =
-                response ? ParseMetadataComputer(seams.xml, *response) : std::nullopt;
-            if (!computer) {
-                continue;
-            }
-            WsdComputer parsed = ParseComputerText(*computer);
-            const Ipv4 address = UrlIpv4Host(device.xaddr).value_or(device.from);
-            if (const auto name = CleanNetworkName(parsed.name)) {
-                learnt.Learn(*name, {address});
-            }
-            const std::lock_guard lock(foundMutex);
-            found.push_back({MachineSource::WsDiscovery, parsed.name, parsed.workgroup});
-        }
-    };
-    std::vector<std::thread> workers;
-    const std::size_t count = std::min(timing.parallelGets, reachable.size());
-    for (std::size_t i = 1; i < count; ++i) {
-        try {
-            workers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
-    work();
-    for (auto& worker : workers) {
-        worker.join();
-    }
-    return found;
+    Exchange(seams, *socket, std::move(interfaces), found, deadline, timing).Run();
 }
 
 } // namespace vexor

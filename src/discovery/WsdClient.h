@@ -2,21 +2,21 @@
 
 #include "DiscoverySeams.h"
 #include "MergedNetwork.h"
-#include "NameAnswerCache.h"
 #include "Neighbourhood.h"
 
 #include <chrono>
-#include <memory>
 #include <vector>
 
 namespace vexor {
 
 struct WsdTiming {
-    // How long ProbeMatches are collected; responders answer within 500 ms.
-    std::chrono::milliseconds probeWindow{600};
-    // How long a Resolve sent late in the window may still be answered.
-    std::chrono::milliseconds resolveGrace{250};
-    // The limit of each metadata Get.
+    // A multicast message is sent twice, the repeat 50 to 250 ms after the
+    // first (the protocol's MULTICAST_UDP_REPEAT, UDP_MIN_DELAY, UDP_MAX_DELAY).
+    std::chrono::milliseconds repeatDelay{100};
+    // How long answers to a Probe or a Resolve are awaited after its repeat:
+    // responders answer within 500 ms (APP_MAX_DELAY), plus a LAN round trip.
+    std::chrono::milliseconds answerWindow{600};
+    // The limit of each metadata Get, within the deadline.
     std::chrono::milliseconds getLimit{700};
     // Gets made at the same time.
     std::size_t parallelGets = 16;
@@ -25,23 +25,28 @@ struct WsdTiming {
 };
 
 // Finds the computers that answer WS-Discovery on every interface: a Probe for
-// devices, a Resolve for each match that gave no address, then each device's
-// metadata, read for the computer it hosts. Devices that host no computer
-// (printers, media players) are left out. Every computer's address goes into
-// `learnt`, so that its name resolves.
-std::vector<FoundMachine> DiscoverWsdComputers(const DiscoverySeams& seams, NameAnswerCache& learnt,
-                                               const WsdTiming& timing = {});
+// devices, a Resolve for each match that gave no address, and each device's
+// metadata, fetched as soon as its address is known and read for the computer
+// it hosts. Devices that host no computer (printers, media players) are left
+// out. Each computer goes to `found` (from several threads) with the address
+// its messages came from. Returns once every answer the protocol allows for
+// has had its time, or at `deadline`.
+void DiscoverWsdComputers(const DiscoverySeams& seams, const FoundSink& found,
+                          std::chrono::steady_clock::time_point deadline,
+                          const WsdTiming& timing = {});
 
 // WS-Discovery as a source of the merged neighbourhood.
 class WsdSource : public INeighbourhoodSource {
   public:
-    WsdSource(DiscoverySeams seams, std::shared_ptr<NameAnswerCache> learnt)
-        : seams_(std::move(seams)), learnt_(std::move(learnt)) {}
-    std::vector<FoundMachine> Find() override { return DiscoverWsdComputers(seams_, *learnt_); }
+    explicit WsdSource(DiscoverySeams seams, WsdTiming timing = {})
+        : seams_(std::move(seams)), timing_(timing) {}
+    void Find(const FoundSink& found, std::chrono::steady_clock::time_point deadline) override {
+        DiscoverWsdComputers(seams_, found, deadline, timing_);
+    }
 
   private:
     DiscoverySeams seams_;
-    std::shared_ptr<NameAnswerCache> learnt_;
+    WsdTiming timing_;
 };
 
 } // namespace vexor

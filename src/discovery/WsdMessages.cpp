@@ -174,28 +174,18 @@ WsdComputer ParseComputerText(std::string_view text) {
     return computer;
 }
 
-std::optional<std::string> FirstHttpAddress(const std::vector<std::string>& xaddrs) {
-    for (const std::string& address : xaddrs) {
-        if (address.rfind("http://", 0) == 0) {
-            return address;
-        }
-    }
-    return std::nullopt;
-}
+namespace {
 
-std::optional<Ipv4> UrlIpv4Host(std::string_view url) {
-    constexpr std::string_view kScheme = "http://";
-    if (url.substr(0, kScheme.size()) != kScheme) {
-        return std::nullopt;
-    }
-    std::string_view host = url.substr(kScheme.size());
-    host = host.substr(0, host.find_first_of(":/"));
+// A dotted IPv4 literal of four decimal parts, each 0 to 255 in at most three
+// digits and with no leading zero (which other parsers read as octal).
+std::optional<Ipv4> Ipv4Literal(std::string_view host) {
     Ipv4 address{};
     for (std::size_t i = 0; i < address.size(); ++i) {
         unsigned value = 0;
         const auto [end, error] = std::from_chars(host.data(), host.data() + host.size(), value);
-        const std::size_t used = static_cast<std::size_t>(end - host.data());
-        if (error != std::errc() || used == 0 || used > 3 || value > 255) {
+        const auto used = static_cast<std::size_t>(end - host.data());
+        if (error != std::errc() || used == 0 || used > 3 || value > 255 ||
+            (used > 1 && host.front() == '0')) {
             return std::nullopt;
         }
         address[i] = static_cast<std::uint8_t>(value);
@@ -207,10 +197,43 @@ std::optional<Ipv4> UrlIpv4Host(std::string_view url) {
             host.remove_prefix(1);
         }
     }
-    if (!host.empty()) {
-        return std::nullopt;
+    return host.empty() ? std::optional<Ipv4>(address) : std::nullopt;
+}
+
+bool FetchableFrom(std::string_view url, const Ipv4& from) {
+    constexpr std::string_view kScheme = "http://";
+    if (url.substr(0, kScheme.size()) != kScheme) {
+        return false;
     }
-    return address;
+    url.remove_prefix(kScheme.size());
+    std::string_view authority = url.substr(0, url.find_first_of("/?#"));
+    if (authority.find('@') != std::string_view::npos) {
+        return false;
+    }
+    if (const auto colon = authority.find(':'); colon != std::string_view::npos) {
+        const std::string_view port = authority.substr(colon + 1);
+        unsigned value = 0;
+        const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), value);
+        if (error != std::errc() || end != port.data() + port.size() || value == 0 ||
+            value > 65535) {
+            return false;
+        }
+        authority = authority.substr(0, colon);
+    }
+    const auto host = Ipv4Literal(authority);
+    // Loopback, unspecified and multicast senders cannot be peers on the link.
+    return host && *host == from && from[0] != 127 && from[0] != 0 && from[0] < 224;
+}
+
+} // namespace
+
+std::optional<std::string> UsableXaddr(const std::vector<std::string>& xaddrs, const Ipv4& from) {
+    for (const std::string& address : xaddrs) {
+        if (FetchableFrom(address, from)) {
+            return address;
+        }
+    }
+    return std::nullopt;
 }
 
 std::string NewMessageId() {

@@ -52,10 +52,11 @@ struct WsdComputer {
 
 WsdComputer ParseComputerText(std::string_view text);
 
-// The first http:// address among a device's XAddrs, and its host when that is
-// an IPv4 address.
-std::optional<std::string> FirstHttpAddress(const std::vector<std::string>& xaddrs);
-std::optional<Ipv4> UrlIpv4Host(std::string_view url);
+// The first of a device's XAddrs that may be fetched: an http:// URL whose host
+// is the IPv4 literal `from` (the address the message came from), with no user
+// information and, when a port is given, one from 1 to 65535. A peer can thus
+// send the client's requests nowhere but to itself, and no name is resolved.
+std::optional<std::string> UsableXaddr(const std::vector<std::string>& xaddrs, const Ipv4& from);
 
 // A fresh "urn:uuid:..." message identifier (random, RFC 4122 version 4).
 std::string NewMessageId();

@@ -128,24 +128,37 @@ std::string Metadata(const std::string& computer) {
 }
 
 struct Outcome {
+    // "NAME/WORKGROUP@ADDRESS", sorted.
     std::vector<std::string> found;
     int probes = 0;
     int resolves = 0;
     int gets = 0;
     Clock::duration took{};
+    Clock::duration firstGet{};
 };
 
-Outcome Discover(const std::vector<Peer>& peers, NameAnswerCache& learnt, const WsdTiming& timing) {
+std::string Dotted(const Ipv4& a) {
+    return std::to_string(a[0]) + "." + std::to_string(a[1]) + "." + std::to_string(a[2]) + "." +
+           std::to_string(a[3]);
+}
+
+Outcome Discover(const std::vector<Peer>& peers, const WsdTiming& timing,
+                 Clock::duration deadline = 2s) {
     Counts counts;
     auto link = std::make_unique<ScriptedLink>(peers, counts);
     std::atomic<int> gets{0};
+    std::mutex mutex;
+    Outcome run;
+    const auto start = Clock::now();
     DiscoverySeams seams;
     seams.interfaces = [] { return std::vector<Ipv4>{{10, 0, 0, 100}}; };
     seams.openSocket = [&]() -> std::unique_ptr<IDatagramSocket> { return std::move(link); };
     seams.xml = testing::SystemXmlReader();
     seams.post = [&](const std::string& url, const std::string& body,
                      std::chrono::milliseconds limit, std::size_t) -> std::optional<std::string> {
-        ++gets;
+        if (gets++ == 0) {
+            run.firstGet = Clock::now() - start;
+        }
         EXPECT_NE(body.find("transfer/Get"), std::string::npos);
         for (const Peer& peer : peers) {
             if (peer.xaddr == url) {
@@ -158,11 +171,14 @@ Outcome Discover(const std::vector<Peer>& peers, NameAnswerCache& learnt, const 
         }
         return std::nullopt;
     };
-    const auto start = Clock::now();
-    Outcome run;
-    for (const FoundMachine& machine : DiscoverWsdComputers(seams, learnt, timing)) {
-        run.found.push_back(machine.name + "/" + machine.workgroup);
-    }
+    DiscoverWsdComputers(
+        seams,
+        [&](FoundMachine machine) {
+            const std::lock_guard lock(mutex);
+            run.found.push_back(machine.name + "/" + machine.workgroup + "@" +
+                                Dotted(machine.address));
+        },
+        start + deadline, timing);
     run.took = Clock::now() - start;
     std::sort(run.found.begin(), run.found.end());
     run.probes = counts.probes;
@@ -171,7 +187,7 @@ Outcome Discover(const std::vector<Peer>& peers, NameAnswerCache& learnt, const 
     return run;
 }
 
-TEST(WsdClient, FindsEveryComputerOnceAndLearnsItsAddress) {
+TEST(WsdClient, FindsEveryHonestComputerOnceAtTheAddressItSpokeFrom) {
     const std::vector<Peer> peers{
         {"urn:uuid:a",
          {10, 0, 0, 11},
@@ -189,37 +205,49 @@ TEST(WsdClient, FindsEveryComputerOnceAndLearnsItsAddress) {
          false,
          true},
         {"urn:uuid:f", {10, 0, 0, 16}, true, "http://10.0.0.16:5357/f", "ZE\nUS/Domain:EMPRESA"},
+        // Addresses that would send the Get elsewhere than the peer that spoke.
+        {"urn:uuid:g",
+         {10, 0, 0, 17},
+         true,
+         "http://10.0.0.99:80@10.0.0.17:5357/g",
+         "TRUQUE/Workgroup:X"},
+        {"urn:uuid:h", {10, 0, 0, 18}, true, "http://127.0.0.1:5357/h", "LOOPBACK/Workgroup:X"},
+        {"urn:uuid:i", {10, 0, 0, 19}, true, "http://10.0.0.20:5357/i", "OUTRO/Workgroup:X"},
     };
-    const WsdTiming timing{100ms, 50ms, 200ms, 4, 256};
-    NameAnswerCache learnt;
-    const Outcome run = Discover(peers, learnt, timing);
+    const Outcome run = Discover(peers, {20ms, 100ms, 200ms, 4, 256});
     EXPECT_EQ(run.found,
-              (std::vector<std::string>{"ATENA/ESCRITORIO", "HERMES/", "ZE\nUS/EMPRESA"}));
-    EXPECT_EQ(run.probes, 1);
-    // One Resolve for the one match without addresses, though it came twice.
-    EXPECT_EQ(run.resolves, 1);
-    // A, B, C, D and F have addresses; E answered another client's Probe.
-    EXPECT_EQ(run.gets, 5);
-    EXPECT_LT(run.took, 100ms + 50ms + 200ms + 150ms);
-    EXPECT_EQ(learnt.Find("atena"), (std::vector<Ipv4>{{10, 0, 0, 11}}));
-    EXPECT_EQ(learnt.Find("HERMES"), (std::vector<Ipv4>{{10, 0, 0, 13}}));
-    EXPECT_EQ(learnt.Find("ZEUS"), (std::vector<Ipv4>{{10, 0, 0, 16}}));
-    EXPECT_TRUE(learnt.Find("LENTO").empty());
+              (std::vector<std::string>{"ATENA/ESCRITORIO@10.0.0.11", "ZE\nUS/EMPRESA@10.0.0.16"}));
+    // The Probe and the one Resolve (for the match without addresses, though
+    // it came twice) are each sent twice, as UDP may lose either.
+    EXPECT_EQ(run.probes, 2);
+    EXPECT_EQ(run.resolves, 2);
+    // A, B, D and F have addresses of their own; E answered another client's Probe.
+    EXPECT_EQ(run.gets, 4);
+    // A Get starts as soon as an address is known, not when listening ends.
+    EXPECT_LT(run.firstGet, 20ms);
+    EXPECT_LT(run.took, 20ms + 100ms + 20ms + 100ms + 200ms + 100ms);
+}
+
+TEST(WsdClient, TheDeadlineEndsListeningAndGets) {
+    const std::vector<Peer> peers{
+        {"urn:uuid:d", {10, 0, 0, 14}, true, "http://10.0.0.14:5357/d", "LENTO/Workgroup:X", true},
+    };
+    const Outcome run = Discover(peers, {100ms, 600ms, 700ms, 4, 256}, 150ms);
+    EXPECT_TRUE(run.found.empty());
+    EXPECT_EQ(run.gets, 1);
+    EXPECT_LT(run.took, 250ms);
 }
 
 TEST(WsdClient, AThousandDevicesAreCutAtTheBound) {
     std::vector<Peer> peers;
     for (int i = 0; i < 1000; ++i) {
         const std::string id = std::to_string(i);
-        peers.push_back(
-            {"urn:uuid:" + id,
-             {10, 0, static_cast<std::uint8_t>(i / 250), static_cast<std::uint8_t>(i % 250 + 1)},
-             true,
-             "http://10.1.0.1/" + id,
-             "M" + id + "/Workgroup:G"});
+        const Ipv4 address{10, 0, static_cast<std::uint8_t>(i / 250),
+                           static_cast<std::uint8_t>(i % 250 + 1)};
+        peers.push_back({"urn:uuid:" + id, address, true, "http://" + Dotted(address) + "/" + id,
+                         "M" + id + "/Workgroup:G"});
     }
-    NameAnswerCache learnt;
-    const Outcome run = Discover(peers, learnt, {100ms, 50ms, 200ms, 8, 256});
+    const Outcome run = Discover(peers, {20ms, 100ms, 200ms, 8, 256});
     EXPECT_EQ(run.gets, 256);
     EXPECT_EQ(run.found.size(), 256u);
     EXPECT_EQ(run.resolves, 0);

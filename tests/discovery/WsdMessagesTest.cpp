@@ -136,23 +136,40 @@ TEST(WsdMessages, ComputerTextsAndAddressesAreRead) {
         EXPECT_EQ(parsed.name, c.name) << c.text;
         EXPECT_EQ(parsed.workgroup, c.workgroup) << c.text;
     }
+    // Only a plain http:// URL at the very address the message came from is fetched.
+    const Ipv4 from{10, 211, 79, 11};
     const struct {
         const char* url;
-        std::optional<Ipv4> host;
+        bool usable;
     } urls[] = {
-        {"http://10.211.79.11:5357/uuid", Ipv4{10, 211, 79, 11}},
-        {"http://192.168.0.1/", Ipv4{192, 168, 0, 1}},
-        {"http://atena:5357/", std::nullopt},
-        {"http://256.1.1.1/", std::nullopt},
-        {"http://1.2.3/", std::nullopt},
-        {"https://1.2.3.4/", std::nullopt},
-        {"http://1.2.3.4.5/", std::nullopt},
+        {"http://10.211.79.11:5357/uuid", true},
+        {"http://10.211.79.11/", true},
+        {"http://10.211.79.11:5357", true},
+        {"http://10.211.79.11", true},
+        {"http://10.211.79.12:5357/", false},
+        {"http://127.0.0.1:5357/", false},
+        {"http://10.211.79.99:80@10.211.79.11:5357/", false},
+        {"http://user@10.211.79.11/", false},
+        {"http://atena:5357/", false},
+        {"http://10.211.79.11:0/", false},
+        {"http://10.211.79.11:65536/", false},
+        {"http://10.211.79.11:/", false},
+        {"http://10.211.79.11:53a7/", false},
+        {"https://10.211.79.11/", false},
+        {"http://[fe80::1]:5357/", false},
+        {"http://10.211.79.011/", false},
+        {"http://10.211.79.11.5/", false},
+        {"soap.udp://10.211.79.11:3702", false},
     };
     for (const auto& c : urls) {
-        EXPECT_EQ(UrlIpv4Host(c.url), c.host) << c.url;
+        EXPECT_EQ(UsableXaddr({c.url}, from).has_value(), c.usable) << c.url;
     }
-    EXPECT_EQ(FirstHttpAddress({"https://a/", "http://b/", "http://c/"}), "http://b/");
-    EXPECT_EQ(FirstHttpAddress({"soap.udp://x"}), std::nullopt);
+    EXPECT_EQ(
+        UsableXaddr({"https://10.211.79.11/", "http://10.211.79.11/a", "http://10.211.79.11/b"},
+                    from),
+        "http://10.211.79.11/a");
+    // A peer whose own address is loopback (a packet from this machine) is not fetched.
+    EXPECT_EQ(UsableXaddr({"http://127.0.0.1/"}, {127, 0, 0, 1}), std::nullopt);
 }
 
 } // namespace

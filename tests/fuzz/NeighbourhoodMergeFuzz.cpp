@@ -12,7 +12,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace vexor;
     std::string_view input(reinterpret_cast<const char*>(data), size);
-    NameAnswerCache learnt;
     std::vector<FoundMachine> found;
     auto field = [&] {
         const auto end = input.find('\0');
@@ -26,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string name = field();
         std::string workgroup = field();
         if (source == MachineSource::DnsSd) {
-            if (auto machine = DnsSdMachine(name, {10, 0, 0, 1}, learnt)) {
+            if (auto machine = DnsSdMachine(name, {10, 0, 0, 1})) {
                 found.push_back(std::move(*machine));
             }
         } else {

@@ -15,8 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (match.endpoint.empty() || match.endpoint.size() > size) {
                 std::abort();
             }
-            if (const auto xaddr = FirstHttpAddress(match.xaddrs);
-                xaddr && xaddr->rfind("http://", 0) != 0) {
+            // Whatever the XAddrs say, a Get goes only to the sender.
+            if (const auto xaddr = UsableXaddr(match.xaddrs, {10, 0, 0, 1});
+                xaddr && xaddr->rfind("http://10.0.0.1", 0) != 0) {
                 std::abort();
             }
         }

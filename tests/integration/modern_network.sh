@@ -2,13 +2,17 @@
 # Today's network neighbourhood in network namespaces that this script makes
 # and removes itself: SMB2-only hosts announced by WS-Discovery (wsdd), hosts
 # announced by DNS-SD (avahi-daemon), and one classic SMB1 workgroup whose
-# master is announced by WS-Discovery as well. The client has a stock resolver
+# master is announced by WS-Discovery as well. Two hosts are firewalled as
+# most office PCs are: they answer discovery, but TCP 139 and 445 are silently
+# dropped. A hostile peer can be added and removed. The client has a stock resolver
 # and an mDNS daemon of its own on a private system bus. Nothing on the
 # machine's own /etc or /run changes.
 #
 #   modern_network.sh up STATE_DIR             start the hosts, wait until each is seen
 #   modern_network.sh client STATE_DIR CMD...  run CMD as the client machine CLIENTE
 #   modern_network.sh expected-report STATE_DIR   the IP.txt a refresh should print
+#   modern_network.sh tarpit-start STATE_DIR   add the hostile peer (tarpit_peer.py)
+#   modern_network.sh tarpit-stop STATE_DIR    remove it
 #   modern_network.sh down STATE_DIR           stop everything, remove the namespaces
 #
 # Where network namespaces are not permitted, "up" leaves STATE_DIR.skip saying so.
@@ -24,9 +28,15 @@ HOSTS=(
     "ATENA 12 smb2 ESCRITORIO"
     "HERMES 13 smb2 ESCRITORIO"
     "zeus 14 domain EMPRESA"
+    "DEMETER 15 smb2 ESCRITORIO"
     "nas-sala 21 nas"
     "estacao 22 workstation"
+    "macbook 23 nas"
 )
+# Hosts whose firewall drops TCP 139 and 445 without an answer.
+FIREWALLED="DEMETER macbook"
+TARPIT_ADDRESS=$SUBNET.30
+TARPIT_NAMES=200
 CLIENT_ADDRESS=$SUBNET.100
 SAMBA_DIRS="etc:/etc/samba run:/run/samba lib:/var/lib/samba cache:/var/cache/samba log:/var/log/samba"
 . "$(dirname "$0")/netns_lib.sh"
@@ -110,11 +120,25 @@ avahi_mounts() {
     printf 'mount --bind %s/avahi-run /run/avahi-daemon && mount --bind %s/avahi /etc/avahi && ' "$dir" "$dir"
 }
 
+# Drops every TCP connection to 139 and 445 in NAMESPACE, as Windows' firewall
+# does with file sharing off; counts the packets dropped.
+add_firewall() {
+    ip netns exec "$1" nft -f - <<'NFT'
+table inet fw {
+    chain input {
+        type filter hook input priority 0; policy accept;
+        tcp dport { 139, 445 } counter drop
+    }
+}
+NFT
+}
+
 start_host() {
     local name=$1 last=$2 role=$3 group=${4:-} dir=$state/$1
     local namespace address=$SUBNET.$last
     namespace=$(ns "$name")
     mkdir -p "$dir"
+    case " $FIREWALLED " in *" $name "*) add_firewall "$namespace" ;; esac
     case "$role" in
     classic | smb2)
         write_smb_config "$name" "$address" "$role" "$group" "$dir"
@@ -189,7 +213,8 @@ network_ready() {
     in_client nmblookup -M -- - 2>/dev/null | grep -q '__MSBROWSE__' || return 1
     local browse
     browse=$(in_client avahi-browse -pt _smb._tcp 2>/dev/null; in_client avahi-browse -pt _device-info._tcp 2>/dev/null)
-    grep -q 'nas-sala' <<<"$browse" && grep -q 'estacao' <<<"$browse" || return 1
+    grep -q 'nas-sala' <<<"$browse" && grep -q 'estacao' <<<"$browse" &&
+        grep -q 'macbook' <<<"$browse" || return 1
     local line name
     for line in "${HOSTS[@]}"; do
         read -r name _ <<<"$line"
@@ -237,10 +262,38 @@ client)
     ;;
 expected-report)
     printf 'Local: CLIENTE\r\n\r\n- %s\r\n\r\nRede:\r\n\r\n' "$CLIENT_ADDRESS"
-    for host in "APOLO 11" "zeus 14" "ATENA 12" "HERMES 13" "estacao 22" "nas-sala 21"; do
+    for host in "APOLO 11" "zeus 14" "ATENA 12" "DEMETER 15" "HERMES 13" "estacao 22" \
+        "macbook 23" "nas-sala 21"; do
         set -- $host
         printf -- '- %-20s%s.%s\r\n' "$1" "$SUBNET" "$2"
     done
+    ;;
+tarpit-start)
+    bash "$0" tarpit-stop "$state"
+    mkdir -p "$state/tarpit"
+    : >"$state/tarpit/accepts.log"
+    add_host_namespace "$(ns TARPIT)" "$TARPIT_ADDRESS" w30
+    ip netns exec "$(ns TARPIT)" python3 "$(dirname "$0")/tarpit_peer.py" "$TARPIT_ADDRESS" \
+        "$TARPIT_NAMES" "$state/tarpit/accepts.log" >"$state/tarpit/peer.log" 2>&1 &
+    echo $! >"$state/tarpit/peer.pid"
+    # Ready once it listens and the client reaches it over the bridge.
+    for _ in $(seq 50); do
+        grep -q ready "$state/tarpit/peer.log" &&
+            ip netns exec "$(ns CLIENTE)" python3 "$(dirname "$0")/tarpit_peer.py" ready \
+                "$TARPIT_ADDRESS" && exit 0
+        sleep 0.1
+    done
+    echo "the hostile peer did not start" >&2
+    exit 1
+    ;;
+tarpit-stop)
+    stop_pids "$state/tarpit/peer.pid"
+    rm -f "$state/tarpit/peer.pid"
+    if ip netns list 2>/dev/null | grep -q "^$(ns TARPIT)\b"; then
+        ip netns pids "$(ns TARPIT)" | xargs -r kill -9 2>/dev/null || true
+        ip netns del "$(ns TARPIT)"
+    fi
+    ip -n "$PREFIX-br" link del vw30-b 2>/dev/null || true
     ;;
 down)
     for line in "${HOSTS[@]}" "CLIENTE"; do

@@ -26,13 +26,23 @@ if [ "${4:-}" != inside ]; then
     cp -a "$prefix" "$work/prefix"
     {
         printf 'Local: CLIENTE\r\n\r\n- 10.211.74.100\r\n\r\nRede:\r\n\r\n'
-        for host in "APOLO 11" "zeus 14" "ATENA 12" "HERMES 13"; do
+        for host in "APOLO 11" "zeus 14" "ATENA 12" "DEMETER 15" "HERMES 13"; do
             set -- $host
             printf -- '- %-20s10.211.74.%s\r\n' "$1" "$2"
         done
     } >"$work/expected.txt"
-    exec bash "$here/modern_network.sh" client "$state" bash "$here/windows_end_to_end.sh" \
+    bash "$here/modern_network.sh" client "$state" bash "$here/windows_end_to_end.sh" \
         "$state" "$work/app/vexormoralto.exe" "$work/prefix" inside
+    # Again with the hostile peer on the network: 200 names of its own, and
+    # 139/445 that accept and never answer.
+    trap 'bash "$here/modern_network.sh" tarpit-stop "$state"' EXIT
+    bash "$here/modern_network.sh" tarpit-start "$state"
+    bash "$here/modern_network.sh" client "$state" bash "$here/windows_end_to_end.sh" \
+        "$state" "$work/app/vexormoralto.exe" "$work/prefix" hostile
+    [ ! -s "$state/tarpit/accepts.log" ] ||
+        { echo "FAIL: connections reached 139/445: $(head -n 3 "$state/tarpit/accepts.log")" >&2; exit 1; }
+    echo "Windows with the hostile peer: no connection to 139/445"
+    exit 0
 fi
 
 work=$state/windows-e2e
@@ -42,6 +52,24 @@ fail() {
 }
 export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all HOME=$work
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+if [ "$4" = hostile ]; then
+    "$wineserver" -p 2>/dev/null || true
+    started=$(date +%s%N)
+    (cd "$work/app" && "$wine" vexormoralto.exe --relatorio >"$work/hostile.txt" 2>"$work/hostile.err") ||
+        fail "--relatorio with the hostile peer ended with status $?: $(cat "$work/hostile.err")"
+    took=$((($(date +%s%N) - started) / 1000000))
+    "$wineserver" -k 2>/dev/null || true
+    # Wine's own start is counted too.
+    [ "$took" -le 8000 ] || fail "the report took $took ms with the hostile peer"
+    sed -n '/^- /p' "$work/expected.txt" | tail -n +2 | while IFS= read -r line; do
+        grep -qxF -- "$line" "$work/hostile.txt" || fail "missing with the hostile peer: $line"
+    done
+    peer=$(tr -d '\r' <"$work/hostile.txt" | grep -c '^- ARMADILHA-[0-9]\{3\} *10\.211\.74\.30$' || true)
+    [ "$peer" -eq 200 ] || fail "the peer's 200 machines were listed $peer times"
+    echo "Windows command line with the hostile peer: $took ms, every honest machine listed"
+    exit 0
+fi
+
 display=81
 while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
 Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &

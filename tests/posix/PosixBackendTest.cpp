@@ -125,16 +125,21 @@ std::string RootAndItsErrors() {
     return out;
 }
 
-TEST(LinuxNetwork, RootListsOneProviderAndErrorsMapToWindowsCodes) {
+TEST(LinuxNetwork, RootListsOneProvider) {
     const auto output = testing::RunInNetworkNamespace("", RootAndItsErrors);
     if (!output) {
         GTEST_SKIP() << "network namespaces are not permitted here";
     }
     EXPECT_EQ(*output, "0 0 1 6 Rede Microsoft Windows 259 0 6 1207");
+}
 
-    EXPECT_EQ(NetErrorFromErrno(EACCES), net::kErrorAccessDenied);
-    EXPECT_EQ(NetErrorFromErrno(ENOENT), net::kErrorBadNetPath);
-    EXPECT_EQ(NetErrorFromErrno(ENETUNREACH), net::kErrorNoNetwork);
+TEST(SmbBrowser, WorkgroupNamesCannotNameAnotherHostInAUrl) {
+    EXPECT_EQ(SmbUrlSegment("CLASSICO"), "CLASSICO");
+    for (const char* name : {"x@10.1.2.3:4455", "a/b", "g%41", "w?x#y", "sp ace"}) {
+        const std::string segment = SmbUrlSegment(name);
+        EXPECT_EQ(segment.find_first_of("@:/?# "), std::string::npos) << name << " -> " << segment;
+        EXPECT_FALSE(segment.empty()) << name;
+    }
 }
 
 TEST(PosixShell, UpperCaseFollowsUnicodeBeyondLatin1) {

@@ -12,8 +12,18 @@
 namespace vexor {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 // A network that announces more services than this is not followed further.
 constexpr int kMaxResolves = 1024;
+
+// avahi-daemon reports "all for now" a fixed second after a browser starts,
+// long after the answers are in: mDNS responders answer a query within 120 ms
+// (RFC 6762, section 6) and the daemon answers from its cache at once. The
+// browse is therefore complete once this much time has passed since it began,
+// no resolve is under way, and nothing new has come for the quiet time.
+constexpr std::chrono::milliseconds kSettled{600};
+constexpr std::chrono::milliseconds kQuiet{150};
 
 struct PollDeleter {
     void operator()(AvahiSimplePoll* poll) const { avahi_simple_poll_free(poll); }
@@ -27,8 +37,8 @@ struct BrowserDeleter {
 
 struct BrowseState {
     AvahiClient* client = nullptr;
-    NameAnswerCache* learnt = nullptr;
-    std::vector<FoundMachine> found;
+    const FoundSink* found = nullptr;
+    Clock::time_point lastEvent = Clock::now();
     int browsersDone = 0;
     int pending = 0;
     int started = 0;
@@ -39,12 +49,13 @@ void Resolved(AvahiServiceResolver* resolver, AvahiIfIndex, AvahiProtocol, Avahi
               const char* hostName, const AvahiAddress* address, uint16_t, AvahiStringList*,
               AvahiLookupResultFlags, void* user) {
     auto& state = *static_cast<BrowseState*>(user);
+    state.lastEvent = Clock::now();
     if (event == AVAHI_RESOLVER_FOUND && hostName != nullptr && address != nullptr &&
         address->proto == AVAHI_PROTO_INET) {
         Ipv4 bytes{};
         std::memcpy(bytes.data(), &address->data.ipv4.address, 4);
-        if (auto machine = DnsSdMachine(hostName, bytes, *state.learnt)) {
-            state.found.push_back(std::move(*machine));
+        if (auto machine = DnsSdMachine(hostName, bytes)) {
+            (*state.found)(std::move(*machine));
         }
     }
     avahi_service_resolver_free(resolver);
@@ -55,6 +66,7 @@ void Browsed(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiProtocol protoco
              AvahiBrowserEvent event, const char* name, const char* type, const char* domain,
              AvahiLookupResultFlags, void* user) {
     auto& state = *static_cast<BrowseState*>(user);
+    state.lastEvent = Clock::now();
     switch (event) {
     case AVAHI_BROWSER_NEW:
         if (state.started < kMaxResolves &&
@@ -76,11 +88,11 @@ void Browsed(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiProtocol protoco
 
 } // namespace
 
-std::vector<FoundMachine> BrowseDnsSd(NameAnswerCache& learnt, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
+void BrowseDnsSd(const FoundSink& found, Clock::time_point deadline) {
+    const auto start = Clock::now();
     const std::unique_ptr<AvahiSimplePoll, PollDeleter> poll(avahi_simple_poll_new());
     if (!poll) {
-        return {};
+        return;
     }
     int error = 0;
     // Without AVAHI_CLIENT_NO_FAIL the client fails at once where no daemon runs.
@@ -88,11 +100,11 @@ std::vector<FoundMachine> BrowseDnsSd(NameAnswerCache& learnt, std::chrono::mill
         avahi_client_new(avahi_simple_poll_get(poll.get()), static_cast<AvahiClientFlags>(0),
                          nullptr, nullptr, &error));
     if (!client) {
-        return {};
+        return;
     }
     BrowseState state;
     state.client = client.get();
-    state.learnt = &learnt;
+    state.found = &found;
     std::vector<std::unique_ptr<AvahiServiceBrowser, BrowserDeleter>> browsers;
     for (const char* type : kDnsSdMachineTypes) {
         if (AvahiServiceBrowser* browser = avahi_service_browser_new(
@@ -103,16 +115,21 @@ std::vector<FoundMachine> BrowseDnsSd(NameAnswerCache& learnt, std::chrono::mill
     }
     const int browsing = static_cast<int>(browsers.size());
     while (browsing > 0 && (state.browsersDone < browsing || state.pending > 0)) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 ||
-            avahi_simple_poll_iterate(poll.get(), static_cast<int>(left.count())) != 0) {
+        const auto now = Clock::now();
+        if (state.pending == 0 && now >= start + kSettled && now >= state.lastEvent + kQuiet) {
+            break;
+        }
+        // Wake for the deadline, or to look again whether the browse has settled.
+        const auto wake = std::min(deadline, std::max(start + kSettled, state.lastEvent + kQuiet));
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(wake - now);
+        if (now >= deadline ||
+            avahi_simple_poll_iterate(
+                poll.get(), static_cast<int>(std::max<long long>(left.count(), 1))) != 0) {
             break;
         }
     }
     // Resolvers still running are freed with the client.
     browsers.clear();
-    return std::move(state.found);
 }
 
 } // namespace vexor

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "discovery/NameAnswerCache.h"
+#include "discovery/MergedNetwork.h"
 #include "discovery/Neighbourhood.h"
 
 #include <chrono>
@@ -16,11 +16,17 @@ inline constexpr const char* kDnsSdMachineTypes[] = {"_smb._tcp", "_workstation.
 
 // Browses those types in the local domain through the system's mDNS daemon
 // (avahi-daemon over D-Bus) and resolves each service to its host name and IPv4
-// address, until the daemon has reported all it knows for now and the resolves
-// have ended, or `limit` has passed. Where no daemon runs, nothing. Addresses go
-// into `learnt`.
-std::vector<FoundMachine>
-BrowseDnsSd(NameAnswerCache& learnt,
-            std::chrono::milliseconds limit = std::chrono::milliseconds(1300));
+// address, reporting each machine to `found` as it resolves. Ends when the
+// daemon has reported all it knows for now, or once the answers have settled,
+// or at `deadline`. Where no daemon runs, nothing.
+void BrowseDnsSd(const FoundSink& found, std::chrono::steady_clock::time_point deadline);
+
+// DNS-SD through avahi-daemon as a source of the merged neighbourhood.
+class AvahiDnsSdSource : public INeighbourhoodSource {
+  public:
+    void Find(const FoundSink& found, std::chrono::steady_clock::time_point deadline) override {
+        BrowseDnsSd(found, deadline);
+    }
+};
 
 } // namespace vexor

@@ -5,45 +5,20 @@
 #include "LibXml2Reader.h"
 #include "PosixDatagram.h"
 #include "SmbNetwork.h"
-#include "discovery/MergedNetwork.h"
 #include "discovery/WsdClient.h"
 
 namespace vexor {
-namespace {
 
-class BrowseListSource : public INeighbourhoodSource {
-  public:
-    explicit BrowseListSource(std::shared_ptr<SmbBrowser> browser) : browser_(std::move(browser)) {}
-    std::vector<FoundMachine> Find() override { return browser_->BrowseList(); }
-
-  private:
-    std::shared_ptr<SmbBrowser> browser_;
-};
-
-class DnsSdSource : public INeighbourhoodSource {
-  public:
-    explicit DnsSdSource(std::shared_ptr<NameAnswerCache> learnt) : learnt_(std::move(learnt)) {}
-    std::vector<FoundMachine> Find() override { return BrowseDnsSd(*learnt_); }
-
-  private:
-    std::shared_ptr<NameAnswerCache> learnt_;
-};
-
-} // namespace
-
-std::unique_ptr<INetworkEnumeration> MakeLinuxNetwork(std::shared_ptr<PosixNameResolver> resolver) {
-    const auto browser = std::make_shared<SmbBrowser>(resolver);
-    std::vector<std::unique_ptr<INeighbourhoodSource>> sources;
-    sources.push_back(std::make_unique<BrowseListSource>(browser));
-    sources.push_back(std::make_unique<WsdSource>(
-        DiscoverySeams{MulticastInterfaces, OpenPosixDatagramSocket, CurlPost, NewLibXml2Reader},
-        resolver->learntShared()));
-    sources.push_back(std::make_unique<DnsSdSource>(resolver->learntShared()));
-    return std::make_unique<MergedNetwork>(
-        kSmbProviderName, std::move(sources),
-        [browser, resolver](const std::string& server, std::vector<ResourceEntry>& entries) {
-            return browser->ListShares(server, entries);
-        });
+std::unique_ptr<MergedNetwork> MakeLinuxNetwork(std::shared_ptr<PosixNameResolver> resolver) {
+    std::vector<std::shared_ptr<INeighbourhoodSource>> sources;
+    sources.push_back(std::make_shared<SmbBrowser>());
+    sources.push_back(std::make_shared<WsdSource>(
+        DiscoverySeams{MulticastInterfaces, OpenPosixDatagramSocket, CurlPost, NewLibXml2Reader}));
+    sources.push_back(std::make_shared<AvahiDnsSdSource>());
+    RefreshHooks hooks{[resolver] { resolver->ForgetAnswers(); },
+                       [resolver](const std::string& name) { resolver->Prefetch(name); }};
+    return std::make_unique<MergedNetwork>(kSmbProviderName, std::move(sources),
+                                           resolver->learntShared(), std::move(hooks));
 }
 
 } // namespace vexor

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "PosixNameResolver.h"
-#include "platform/NetworkEnumeration.h"
+#include "discovery/MergedNetwork.h"
 
 #include <memory>
 
@@ -9,7 +9,8 @@ namespace vexor {
 
 // The network neighbourhood on Linux: the SMB browse list (libsmbclient),
 // WS-Discovery and DNS-SD (Avahi), merged into one walk; every address they
-// learn goes to `resolver`'s learnt addresses.
-std::unique_ptr<INetworkEnumeration> MakeLinuxNetwork(std::shared_ptr<PosixNameResolver> resolver);
+// learn goes to `resolver`'s learnt addresses, and every name they report
+// starts resolving at once.
+std::unique_ptr<MergedNetwork> MakeLinuxNetwork(std::shared_ptr<PosixNameResolver> resolver);
 
 } // namespace vexor

@@ -13,6 +13,7 @@ namespace {
 
 // The largest UDP payload; a larger datagram cannot arrive.
 constexpr std::size_t kMaxDatagram = 65535;
+constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
 
 class PosixDatagramSocket : public IDatagramSocket {
   public:
@@ -72,6 +73,11 @@ std::unique_ptr<IDatagramSocket> OpenPosixDatagramSocket() {
     if (fd < 0) {
         return nullptr;
     }
+    // Answers to one multicast query come in a burst; the default buffer holds
+    // about ninety small datagrams, and a flood past that would drop honest
+    // answers with the rest. The system caps the size it grants.
+    const int buffer = kReceiveBufferBytes;
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
     return std::make_unique<PosixDatagramSocket>(fd);
 }
 

@@ -49,7 +49,7 @@ class SmbLibrary {
             Bind(setProtocols, "smbc_setOptionProtocols") &&
             Bind(getOpendir, "smbc_getFunctionOpendir") &&
             Bind(getReaddir, "smbc_getFunctionReaddir") &&
-            Bind(getClosedir, "smbc_getFunctionClosedir");
+            Bind(getClosedir, "smbc_getFunctionClosedir") && Bind(urlencode, "smbc_urlencode");
         if (!complete) {
             dlclose(handle_);
             handle_ = nullptr;
@@ -80,6 +80,7 @@ class SmbLibrary {
     decltype(&smbc_getFunctionOpendir) getOpendir = nullptr;
     decltype(&smbc_getFunctionReaddir) getReaddir = nullptr;
     decltype(&smbc_getFunctionClosedir) getClosedir = nullptr;
+    decltype(&smbc_urlencode) urlencode = nullptr;
 
   private:
     template <typename Function> bool Bind(Function& function, const char* name) {
@@ -90,10 +91,15 @@ class SmbLibrary {
     void* handle_;
 };
 
+SmbLibrary& Smb() {
+    static SmbLibrary library;
+    return library;
+}
+
 // One libsmbclient context for the life of the backend.
 class SmbContext {
   public:
-    SmbContext() {
+    SmbContext() : smb_(Smb()) {
         if (!smb_.loaded()) {
             return;
         }
@@ -123,11 +129,10 @@ class SmbContext {
     bool ready() const { return context_ != nullptr; }
 
     // Lists the entries at `url`; the errno of the failure otherwise.
-    int List(const std::string& url, bool browseList, std::vector<SmbEntry>& entries) {
-        // Workgroup and server lists exist only in SMB1, while a server's shares
-        // are read with whatever newer protocol it prefers. The setting is
+    int List(const std::string& url, std::vector<SmbEntry>& entries) {
+        // Workgroup and server lists exist only in SMB1. The setting is
         // process-wide, so it is made before every listing.
-        smb_.setProtocols(context_, browseList ? "NT1" : "default", browseList ? "NT1" : "default");
+        smb_.setProtocols(context_, "NT1", "NT1");
         errno = 0;
         SMBCFILE* directory = smb_.getOpendir(context_)(context_, url.c_str());
         if (directory == nullptr) {
@@ -142,29 +147,24 @@ class SmbContext {
     }
 
   private:
-    SmbLibrary smb_;
+    SmbLibrary& smb_;
     SMBCCTX* context_ = nullptr;
 };
 
-std::uint32_t NetErrorFromErrno(int error) {
-    switch (error) {
-    case EACCES:
-    case EPERM:
-        return net::kErrorAccessDenied;
-    case ENOMEM:
-        return net::kErrorNotEnoughMemory;
-    case ENOTDIR:
-        return net::kErrorNotContainer;
-    case ENETUNREACH:
-    case ENETDOWN:
-        return net::kErrorNoNetwork;
-    default:
-        return net::kErrorBadNetPath;
+std::string SmbUrlSegment(std::string_view name) {
+    SmbLibrary& smb = Smb();
+    if (!smb.loaded()) {
+        return {};
     }
+    // Each byte becomes at most three; smbc_urlencode takes a writable source.
+    std::string source(name);
+    std::string encoded(source.size() * 3 + 1, '\0');
+    smb.urlencode(encoded.data(), source.data(), static_cast<int>(encoded.size()));
+    encoded.resize(std::strlen(encoded.c_str()));
+    return encoded;
 }
 
-SmbBrowser::SmbBrowser(std::shared_ptr<PosixNameResolver> resolver)
-    : resolver_(std::move(resolver)) {}
+SmbBrowser::SmbBrowser() = default;
 SmbBrowser::~SmbBrowser() = default;
 
 bool SmbBrowser::Ready() {
@@ -178,63 +178,24 @@ bool SmbBrowser::Ready() {
     return true;
 }
 
-std::vector<FoundMachine> SmbBrowser::BrowseList() {
-    std::vector<FoundMachine> found;
+void SmbBrowser::Find(const FoundSink& found, std::chrono::steady_clock::time_point /*deadline*/) {
     std::vector<SmbEntry> workgroups;
-    if (!Ready() || context_->List("smb://", true, workgroups) != 0) {
-        return found;
+    if (!Ready() || context_->List("smb://", workgroups) != 0) {
+        return;
     }
     for (const SmbEntry& workgroup : workgroups) {
         std::vector<SmbEntry> servers;
-        if (workgroup.type != SMBC_WORKGROUP ||
-            context_->List("smb://" + workgroup.name + "/", true, servers) != 0) {
+        const std::string segment = SmbUrlSegment(workgroup.name);
+        if (workgroup.type != SMBC_WORKGROUP || segment.empty() ||
+            context_->List("smb://" + segment + "/", servers) != 0) {
             continue;
         }
         for (const SmbEntry& server : servers) {
             if (server.type == SMBC_SERVER) {
-                // Resolved in the background while the rest of the walk goes on.
-                resolver_->Prefetch(server.name);
-                found.push_back({MachineSource::BrowseList, server.name, workgroup.name});
+                found({MachineSource::BrowseList, server.name, workgroup.name, {}});
             }
         }
     }
-    return found;
-}
-
-std::uint32_t SmbBrowser::ListShares(const std::string& server,
-                                     std::vector<ResourceEntry>& entries) {
-    if (!Ready()) {
-        return net::kErrorNoNetwork;
-    }
-    const auto answer = resolver_->Resolve(server);
-    // A server whose name nobody answers cannot be opened; libsmbclient's own
-    // lookup would only wait longer to find the same.
-    if (answer.addresses.empty()) {
-        return net::kErrorBadNetPath;
-    }
-    const Ipv4& address = answer.addresses.front();
-    const std::string url = "smb://" + std::to_string(address[0]) + "." +
-                            std::to_string(address[1]) + "." + std::to_string(address[2]) + "." +
-                            std::to_string(address[3]) + "/";
-    std::vector<SmbEntry> found;
-    if (const int error = context_->List(url, false, found); error != 0) {
-        return NetErrorFromErrno(error);
-    }
-    for (const SmbEntry& item : found) {
-        if (item.type != SMBC_FILE_SHARE && item.type != SMBC_PRINTER_SHARE &&
-            item.type != SMBC_IPC_SHARE && item.type != SMBC_COMMS_SHARE) {
-            continue;
-        }
-        ResourceEntry entry;
-        entry.displayType = net::kDisplayShare;
-        entry.usage = net::kUsageConnectable;
-        entry.type = item.type == SMBC_FILE_SHARE ? net::kTypeDisk : net::kTypeAny;
-        entry.remoteName = "\\\\" + server + "\\" + item.name;
-        entry.comment = item.comment;
-        entry.provider = kSmbProviderName;
-        entries.push_back(std::move(entry));
-    }
-    return net::kNoError;
 }
 
 } // namespace vexor

@@ -1,44 +1,43 @@
 #pragma once
 
-#include "PosixNameResolver.h"
+#include "discovery/MergedNetwork.h"
 #include "discovery/Neighbourhood.h"
 #include "platform/ResourcePacker.h"
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vexor {
 
 class SmbContext;
 
-// The SMB side of the network neighbourhood on Linux, through libsmbclient:
-// the browse list (workgroups and their servers, SMB1 only) and the shares of a
-// server (any protocol). Access is anonymous.
-class SmbBrowser {
+// The SMB browse list on Linux, through libsmbclient: the workgroups and the
+// servers of each, as the browse masters list them (SMB1 only). Access is
+// anonymous; no server of the list is ever connected to.
+class SmbBrowser : public INeighbourhoodSource {
   public:
-    explicit SmbBrowser(std::shared_ptr<PosixNameResolver> resolver);
-    ~SmbBrowser();
+    SmbBrowser();
+    ~SmbBrowser() override;
     SmbBrowser(const SmbBrowser&) = delete;
     SmbBrowser& operator=(const SmbBrowser&) = delete;
 
-    // Every server of every workgroup that the browse masters list; each name
-    // starts resolving at once, so no one name nobody answers holds up the rest.
-    std::vector<FoundMachine> BrowseList();
-    // The shares of `server`, reached by the address the resolver gives.
-    std::uint32_t ListShares(const std::string& server, std::vector<ResourceEntry>& entries);
+    // Reports every server of every workgroup. libsmbclient cannot be bounded
+    // in time: a silent browse master holds this call past `deadline`.
+    void Find(const FoundSink& found, std::chrono::steady_clock::time_point deadline) override;
 
   private:
     bool Ready();
 
-    std::shared_ptr<PosixNameResolver> resolver_;
     std::unique_ptr<SmbContext> context_;
 };
 
 // The name under which the root of the network lists its one provider.
 constexpr const char* kSmbProviderName = "Rede Microsoft Windows";
 
-// The Windows error the enumeration reports for a failed browse with `error`.
-std::uint32_t NetErrorFromErrno(int error);
+// A workgroup's name as one path segment of an smb:// URL: percent-encoded, so
+// that no name from the network can name another host, port or user.
+std::string SmbUrlSegment(std::string_view name);
 
 } // namespace vexor

@@ -49,6 +49,11 @@ class WinsockDatagramSocket : public IDatagramSocket {
         if (socket_ == INVALID_SOCKET) {
             return;
         }
+        // Answers to one multicast query come in a burst that the default
+        // buffer would partly drop.
+        const int buffer = 4 * 1024 * 1024;
+        setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&buffer),
+                   sizeof buffer);
         sockaddr_in any{};
         any.sin_family = AF_INET;
         if (bind(socket_, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0) {

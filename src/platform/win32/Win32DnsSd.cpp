@@ -44,7 +44,6 @@ struct Found {
     std::set<std::wstring> instances;
     std::vector<FoundMachine> machines;
     int pending = 0;
-    NameAnswerCache* learnt = nullptr;
     FreeInstance freeInstance = nullptr;
     FreeRecords freeRecords = nullptr;
 };
@@ -73,8 +72,7 @@ VOID WINAPI Resolved(DWORD status, PVOID context, PDNS_SERVICE_INSTANCE instance
         instance->ip4Address != nullptr) {
         Ipv4 address{};
         std::memcpy(address.data(), instance->ip4Address, 4);
-        if (auto machine =
-                DnsSdMachine(WideToUtf8(instance->pszHostName), address, *found.learnt)) {
+        if (auto machine = DnsSdMachine(WideToUtf8(instance->pszHostName), address)) {
             found.machines.push_back(std::move(*machine));
         }
     }
@@ -87,11 +85,12 @@ VOID WINAPI Resolved(DWORD status, PVOID context, PDNS_SERVICE_INSTANCE instance
 
 } // namespace
 
-std::vector<FoundMachine> DnsSdSource::Find() {
+void DnsSdSource::Find(const FoundSink& report,
+                       std::chrono::steady_clock::time_point /*deadline*/) {
     // dnsapi.dll stays loaded for the life of the process: a late callback runs its code.
     static const HMODULE module = LoadLibraryW(L"dnsapi.dll");
     if (module == nullptr) {
-        return {};
+        return;
     }
     const auto browse = Lookup<Browse>(module, "DnsServiceBrowse");
     const auto browseCancel = Lookup<Cancel>(module, "DnsServiceBrowseCancel");
@@ -106,13 +105,12 @@ std::vector<FoundMachine> DnsSdSource::Find() {
         const std::lock_guard keptLock(keptMutex);
         kept.push_back(found);
     }
-    found->learnt = learnt_.get();
     found->freeInstance = Lookup<FreeInstance>(module, "DnsServiceFreeInstance");
     found->freeRecords = Lookup<FreeRecords>(module, "DnsFree");
     if (browse == nullptr || browseCancel == nullptr || resolve == nullptr ||
         resolveCancel == nullptr || found->freeInstance == nullptr ||
         found->freeRecords == nullptr) {
-        return {};
+        return;
     }
 
     std::vector<DNS_SERVICE_CANCEL> browsing(std::size(kTypes));
@@ -167,7 +165,9 @@ std::vector<FoundMachine> DnsSdSource::Find() {
         // A cancelled resolve still calls back once; each is waited for, briefly.
         found->changed.wait_for(lock, kResolveWindow, [&] { return found->pending <= 0; });
     }
-    return found->machines;
+    for (FoundMachine& machine : found->machines) {
+        report(std::move(machine));
+    }
 }
 
 } // namespace vexor::win32

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "discovery/MergedNetwork.h"
-#include "discovery/NameAnswerCache.h"
 
 #include <memory>
 
@@ -12,11 +11,7 @@ namespace vexor::win32 {
 // are missing (older Windows, Wine) the source finds nothing.
 class DnsSdSource : public INeighbourhoodSource {
   public:
-    explicit DnsSdSource(std::shared_ptr<NameAnswerCache> learnt) : learnt_(std::move(learnt)) {}
-    std::vector<FoundMachine> Find() override;
-
-  private:
-    std::shared_ptr<NameAnswerCache> learnt_;
+    void Find(const FoundSink& found, std::chrono::steady_clock::time_point deadline) override;
 };
 
 } // namespace vexor::win32

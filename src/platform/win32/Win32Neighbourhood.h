@@ -1,15 +1,17 @@
 #pragma once
 
+#include "discovery/MergedNetwork.h"
 #include "discovery/NameAnswerCache.h"
-#include "platform/NetworkEnumeration.h"
 
 #include <memory>
 
 namespace vexor::win32 {
 
 // The network neighbourhood on Windows: WNet's browse list and WS-Discovery
-// merged into one walk (and DNS-SD where the system has DnsServiceBrowse);
-// shares are read through WNet. Addresses learnt go into `learnt`.
-std::unique_ptr<INetworkEnumeration> MakeWin32Network(std::shared_ptr<NameAnswerCache> learnt);
+// merged into one walk (and DNS-SD where the system has DnsServiceBrowse). No
+// server is opened through WNet. Addresses learnt go into `learnt`; `hooks`
+// hear of each refresh and each machine found.
+std::unique_ptr<MergedNetwork> MakeWin32Network(std::shared_ptr<NameAnswerCache> learnt,
+                                                RefreshHooks hooks = {});
 
 } // namespace vexor::win32

@@ -10,18 +10,38 @@
 #include "main_window/WindowDescription.h"
 #include "main_window/frmPrincipal.h"
 
+#include <cstdio>
+
 namespace vexor {
+namespace {
+
+// A source left behind at a refresh's deadline may still be inside a system
+// library: the program ends without the teardown that would free it under it.
+int EndProgram(int status, const MergedNetwork& network) {
+    if (network.SourcesOverrunning()) {
+        std::fflush(nullptr);
+        ExitProcess(static_cast<UINT>(status));
+    }
+    return status;
+}
+
+} // namespace
 
 int RunWin32Program(HINSTANCE instance, int showCommand) {
     const auto learnt = std::make_shared<NameAnswerCache>();
     win32::Win32Sockets sockets(learnt);
-    const auto network = win32::MakeWin32Network(learnt);
+    const auto ahead = sockets.ahead();
+    const auto network = win32::MakeWin32Network(
+        learnt, {[ahead] { ahead->NewRound(); },
+                 [ahead](const std::string& name) { ahead->Prefetch(name); }});
     win32::Win32Shell shell;
     if (const auto arguments = win32::CommandLineArguments(); !arguments.empty()) {
         win32::ConsoleStreams console;
-        return *RunReportCommand(arguments, sockets, *network, shell, console.out(), console.err());
+        const int status =
+            *RunReportCommand(arguments, sockets, *network, shell, console.out(), console.err());
+        return EndProgram(status, *network);
     }
-    return RunWin32Window(instance, showCommand, sockets, *network, shell);
+    return EndProgram(RunWin32Window(instance, showCommand, sockets, *network, shell), *network);
 }
 
 int RunWin32Window(HINSTANCE instance, int showCommand, ISocketsLibrary& sockets,

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <string>
 #include <winsock.h>
 
 namespace vexor::win32 {
@@ -19,6 +20,33 @@ static_assert(offsetof(HostEnt, h_addr_list) == offsetof(hostent, h_addr_list));
 #ifndef _WIN64
 static_assert(sizeof(HostEnt) == 16, "the 32-bit host record is 16 bytes");
 #endif
+
+namespace {
+
+// The system's answer for `name`, then what the sources learnt; runs on the
+// resolver's worker threads (Winsock keeps each thread's host record apart).
+AheadResolver::Answer SystemThenLearnt(const std::string& name, const NameAnswerCache* learnt) {
+    if (const hostent* found = gethostbyname(Utf8ToAnsi(name.c_str()).c_str());
+        found != nullptr && found->h_addrtype == AF_INET && found->h_length == 4) {
+        AheadResolver::Answer answer{found->h_name != nullptr ? AnsiToUtf8(found->h_name) : name,
+                                     {}};
+        for (char** entry = found->h_addr_list; entry != nullptr && *entry != nullptr; ++entry) {
+            Ipv4 address{};
+            std::memcpy(address.data(), *entry, 4);
+            answer.addresses.push_back(address);
+        }
+        return answer;
+    }
+    return {name, learnt != nullptr ? learnt->Find(name) : std::vector<Ipv4>{}};
+}
+
+} // namespace
+
+Win32Sockets::Win32Sockets(std::shared_ptr<NameAnswerCache> learnt)
+    : learnt_(std::move(learnt)),
+      ahead_(std::make_shared<AheadResolver>([learnt = learnt_](const std::string& name) {
+          return SystemThenLearnt(name, learnt.get());
+      })) {}
 
 int Win32Sockets::startup(std::uint16_t versionRequested, SocketsStartupRecord& record) {
     WSADATA data;
@@ -65,6 +93,18 @@ const HostEnt* Win32Sockets::Publish(const void* winsockRecord) {
 }
 
 const HostEnt* Win32Sockets::hostByName(const char* name) {
+    if (name != nullptr && ahead_->Known(name)) {
+        AheadResolver::Answer answer = ahead_->Resolve(name);
+        // A source may have learnt the address after the system was asked.
+        if (answer.addresses.empty() && learnt_ != nullptr) {
+            answer.addresses = learnt_->Find(name);
+        }
+        if (answer.addresses.empty()) {
+            WSASetLastError(WSAHOST_NOT_FOUND);
+            return nullptr;
+        }
+        return learntRecord_.Publish(answer.canonicalName, answer.addresses);
+    }
     if (const HostEnt* found = Publish(gethostbyname(Utf8ToAnsi(name).c_str()))) {
         return found;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "discovery/AheadResolver.h"
 #include "discovery/NameAnswerCache.h"
 #include "platform/OwnedHostRecord.h"
 #include "platform/Sockets.h"
@@ -13,11 +14,15 @@ namespace vexor::win32 {
 // Windows Sockets 1.1. Names cross this edge in the ANSI code page; the record
 // handed out is Winsock's own with its name given in UTF-8. A name Windows
 // cannot resolve is answered from the addresses learnt from the network, so a
-// machine found by WS-Discovery always has its address.
+// machine found by WS-Discovery always has its address. The names the
+// neighbourhood's sources report are resolved ahead on worker threads, so that
+// the names nobody answers cost one time-out together.
 class Win32Sockets : public ISocketsLibrary {
   public:
-    explicit Win32Sockets(std::shared_ptr<NameAnswerCache> learnt = nullptr)
-        : learnt_(std::move(learnt)) {}
+    explicit Win32Sockets(std::shared_ptr<NameAnswerCache> learnt = nullptr);
+
+    // Resolves the neighbourhood's names ahead of the walk (see MakeWin32Network).
+    const std::shared_ptr<AheadResolver>& ahead() const { return ahead_; }
 
     int startup(std::uint16_t versionRequested, SocketsStartupRecord& record) override;
     int cleanup() override;
@@ -30,6 +35,7 @@ class Win32Sockets : public ISocketsLibrary {
     const HostEnt* Publish(const void* winsockRecord);
 
     std::shared_ptr<NameAnswerCache> learnt_;
+    std::shared_ptr<AheadResolver> ahead_;
     HostEnt record_{};
     std::string name_;
     OwnedHostRecord learntRecord_;

@@ -1,0 +1,208 @@
+// The merged neighbourhood over scripted sources: what the walk reads, what a
+// machine's open costs, and the refresh's one deadline.
+#include "discovery/MergedNetwork.h"
+#include "discovery/EnumerationBrowse.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+namespace vexor {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// A source that reports its machines, then optionally blocks until released
+// or throws; it counts its runs.
+class ScriptedSource : public INeighbourhoodSource {
+  public:
+    explicit ScriptedSource(std::vector<FoundMachine> machines, bool blocks = false,
+                            bool throws = false)
+        : machines_(std::move(machines)), blocks_(blocks), throws_(throws) {}
+
+    void Find(const FoundSink& found, Clock::time_point) override {
+        std::unique_lock lock(mutex_);
+        ++runs_;
+        lock.unlock();
+        for (const FoundMachine& machine : machines_) {
+            found(machine);
+        }
+        if (throws_) {
+            throw std::runtime_error("a source that fails");
+        }
+        lock.lock();
+        if (!blocks_) {
+            return;
+        }
+        released_.wait(lock, [&] { return !blocks_; });
+        lock.unlock();
+        // Reported after its refresh has ended: must be dropped.
+        found({MachineSource::BrowseList, "ATRASADO", "G", {10, 9, 9, 9}});
+    }
+    void Release() {
+        {
+            const std::lock_guard lock(mutex_);
+            blocks_ = false;
+        }
+        released_.notify_all();
+    }
+    int runs() {
+        const std::lock_guard lock(mutex_);
+        return runs_;
+    }
+
+  private:
+    std::vector<FoundMachine> machines_;
+    std::mutex mutex_;
+    std::condition_variable released_;
+    bool blocks_;
+    bool throws_;
+    int runs_ = 0;
+};
+
+struct Refresh {
+    // Every machine the walk reads, as "GROUP/\\NAME=status of its open,read".
+    std::vector<std::string> lines;
+    Clock::duration took{};
+};
+
+Refresh Walk(MergedNetwork& network) {
+    Refresh refresh;
+    const auto start = Clock::now();
+    std::vector<ResourceEntry> providers;
+    EXPECT_EQ(ReadContainer(network, nullptr, providers), net::kNoError);
+    refresh.took = Clock::now() - start;
+    for (const auto& provider : providers) {
+        NetResource providerRecord{0,
+                                   0,
+                                   provider.displayType,
+                                   provider.usage,
+                                   nullptr,
+                                   const_cast<char*>(provider.remoteName->c_str()),
+                                   nullptr,
+                                   nullptr};
+        std::vector<ResourceEntry> groups;
+        ReadContainer(network, &providerRecord, groups);
+        for (const auto& group : groups) {
+            NetResource groupRecord{
+                0,           0,       group.displayType,
+                group.usage, nullptr, const_cast<char*>(group.remoteName->c_str()),
+                nullptr,     nullptr};
+            std::vector<ResourceEntry> servers;
+            ReadContainer(network, &groupRecord, servers);
+            for (const auto& server : servers) {
+                NetResource serverRecord{0,
+                                         0,
+                                         server.displayType,
+                                         server.usage,
+                                         nullptr,
+                                         const_cast<char*>(server.remoteName->c_str()),
+                                         nullptr,
+                                         nullptr};
+                NetEnumHandle handle = nullptr;
+                const auto opened = network.openEnum(0, 0, 0, &serverRecord, &handle);
+                std::int32_t count = -1;
+                std::vector<NetResource> buffer(64);
+                auto size = static_cast<std::uint32_t>(buffer.size() * sizeof(NetResource));
+                const auto read = opened == net::kNoError
+                                      ? network.enumResource(handle, &count, buffer.data(), &size)
+                                      : opened;
+                network.closeEnum(handle);
+                refresh.lines.push_back(group.remoteName.value() + "/" + server.remoteName.value() +
+                                        "=" + std::to_string(opened) + "," + std::to_string(read));
+            }
+        }
+    }
+    return refresh;
+}
+
+TEST(MergedNetwork, ServersOpenFromMemoryAndEveryNameIsHandedOnAsSoonAsFound) {
+    auto browse = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::BrowseList, "APOLO", "CLASSICO", {}},
+                                  {MachineSource::BrowseList, "ATENA", "ESCRITORIO", {}}});
+    auto wsd = std::make_shared<ScriptedSource>(std::vector<FoundMachine>{
+        {MachineSource::WsDiscovery, "atena", "ESCRITORIO", {10, 0, 0, 12}},
+        {MachineSource::WsDiscovery, "zeus", "EMPRESA", {10, 0, 0, 14}}});
+    auto failing = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::DnsSd, "nas-sala.local", "", {10, 0, 0, 21}}},
+        false, true);
+    const auto learnt = std::make_shared<NameAnswerCache>();
+    learnt->Learn("VELHO", {{10, 1, 1, 1}});
+    std::mutex mutex;
+    std::vector<std::string> hooks;
+    auto record = [&](std::string what) {
+        const std::lock_guard lock(mutex);
+        hooks.push_back(std::move(what));
+    };
+    MergedNetwork network("Rede", {browse, wsd, failing}, learnt,
+                          {[&] { record("begin"); }, [&](const std::string& n) { record(n); }});
+    const Refresh refresh = Walk(network);
+
+    // Opening a machine succeeds and reads nothing: no source ran again for it.
+    EXPECT_EQ(refresh.lines,
+              (std::vector<std::string>{"CLASSICO/\\\\APOLO=0,259", "EMPRESA/\\\\zeus=0,259",
+                                        "ESCRITORIO/\\\\ATENA=0,259",
+                                        "Outras máquinas/\\\\nas-sala=0,259"}));
+    EXPECT_EQ(browse->runs() + wsd->runs() + failing->runs(), 3);
+    // Every source ended: the open did not wait for the deadline.
+    EXPECT_LT(refresh.took, 500ms);
+    std::sort(hooks.begin() + 1, hooks.end());
+    EXPECT_EQ(hooks,
+              (std::vector<std::string>{"begin", "APOLO", "ATENA", "atena", "nas-sala", "zeus"}));
+    // What this refresh learnt, and nothing of the one before.
+    EXPECT_EQ(learnt->Find("ATENA"), (std::vector<Ipv4>{{10, 0, 0, 12}}));
+    EXPECT_EQ(learnt->Find("nas-sala"), (std::vector<Ipv4>{{10, 0, 0, 21}}));
+    EXPECT_TRUE(learnt->Find("VELHO").empty());
+
+    NetResource unknown{0,
+                        0,
+                        net::kDisplayServer,
+                        net::kUsageContainer,
+                        nullptr,
+                        const_cast<char*>("\\\\DESCONHECIDO"),
+                        nullptr,
+                        nullptr};
+    NetEnumHandle handle = nullptr;
+    EXPECT_EQ(network.openEnum(0, 0, 0, &unknown, &handle), net::kErrorBadNetPath);
+    EXPECT_FALSE(network.SourcesOverrunning());
+}
+
+TEST(MergedNetwork, ASourceThatNeverReturnsIsLeftBehindAtTheDeadline) {
+    auto stuck = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::BrowseList, "PRESO", "G", {}}}, true);
+    auto quick = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::WsDiscovery, "RAPIDO", "G", {10, 0, 0, 2}}});
+    const auto learnt = std::make_shared<NameAnswerCache>();
+    {
+        MergedNetwork network("Rede", {stuck, quick}, learnt, {}, 200ms);
+        const Refresh first = Walk(network);
+        EXPECT_EQ(first.lines,
+                  (std::vector<std::string>{"G/\\\\PRESO=0,259", "G/\\\\RAPIDO=0,259"}));
+        EXPECT_GE(first.took, 190ms);
+        EXPECT_LT(first.took, 400ms);
+        EXPECT_TRUE(network.SourcesOverrunning());
+
+        // The next refresh neither waits for the stuck source nor runs it beside itself.
+        const Refresh second = Walk(network);
+        EXPECT_EQ(second.lines, (std::vector<std::string>{"G/\\\\RAPIDO=0,259"}));
+        EXPECT_LT(second.took, 100ms);
+        EXPECT_EQ(stuck->runs(), 1);
+        EXPECT_EQ(quick->runs(), 2);
+        // The network goes while its source still runs: nothing waits for it.
+    }
+    stuck->Release();
+    // Its late report reaches nothing that was freed, and is dropped.
+    for (int i = 0; i < 100 && stuck.use_count() > 1; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(stuck.use_count(), 1);
+    EXPECT_TRUE(learnt->Find("ATRASADO").empty());
+}
+
+} // namespace
+} // namespace vexor
