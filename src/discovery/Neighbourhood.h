@@ -36,8 +36,11 @@ struct NeighbourhoodGroup {
 // The name under which machines that name no workgroup are gathered, last.
 constexpr const char* kUngroupedName = "Outras máquinas";
 
-// A name from the network fit for the list: control characters removed and
-// blanks trimmed; nothing when that leaves nothing or more than 255 bytes.
+// A name from the network fit for the list and the report: C0 and C1 control
+// characters and the invisible and bidirectional format characters (U+200B to
+// U+200F, U+202A to U+202E, U+2060 to U+2069, U+FEFF) removed, blanks trimmed;
+// nothing when it is not valid UTF-8, or that leaves nothing or more than 255
+// bytes.
 std::optional<std::string> CleanNetworkName(std::string_view name);
 
 // The name under which the list shows `machine`: cleaned, and without the

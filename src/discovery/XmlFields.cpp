@@ -9,30 +9,36 @@ ReadXmlFields(const XmlReaderFactory& xml, std::string_view document, const XmlL
         return std::nullopt;
     }
     std::vector<XmlField> fields;
-    // Indexes into `fields` of the elements still open.
+    // Indexes into `fields` of the elements still open, innermost last.
     std::vector<std::size_t> open;
-    std::vector<std::string> path;
     XmlNodeType type{};
     while (reader->Read(type)) {
         switch (type) {
-        case XmlNodeType::Element:
-            if (path.size() >= limits.maxDepth || fields.size() >= limits.maxFields) {
+        case XmlNodeType::Element: {
+            if (open.size() >= limits.maxDepth || fields.size() >= limits.maxFields) {
                 return std::nullopt;
             }
-            path.push_back(reader->NamespaceUri() + " " + reader->LocalName());
-            fields.push_back({path, {}});
-            if (reader->IsEmptyElement()) {
-                path.pop_back();
-            } else {
+            std::string uri = reader->NamespaceUri();
+            const std::string local = reader->LocalName();
+            if (uri.size() > limits.maxName || local.size() > limits.maxName) {
+                return std::nullopt;
+            }
+            auto element = std::make_shared<XmlElement>();
+            element->name = std::move(uri) + " " + local;
+            if (!open.empty()) {
+                element->parent = fields[open.back()].element;
+            }
+            fields.push_back({std::move(element), {}});
+            if (!reader->IsEmptyElement()) {
                 open.push_back(fields.size() - 1);
             }
             break;
+        }
         case XmlNodeType::EndElement:
             if (open.empty()) {
                 return std::nullopt;
             }
             open.pop_back();
-            path.pop_back();
             break;
         case XmlNodeType::Text:
             if (!open.empty()) {
@@ -54,14 +60,13 @@ ReadXmlFields(const XmlReaderFactory& xml, std::string_view document, const XmlL
 }
 
 bool PathEndsWith(const XmlField& field, std::initializer_list<std::string_view> tail) {
-    if (tail.size() > field.path.size()) {
-        return false;
-    }
-    auto at = field.path.end() - static_cast<std::ptrdiff_t>(tail.size());
-    for (const std::string_view element : tail) {
-        if (*at++ != element) {
+    const XmlElement* at = field.element.get();
+    // The tail is matched from its innermost element outwards.
+    for (auto name = std::rbegin(tail); name != std::rend(tail); ++name) {
+        if (at == nullptr || at->name != *name) {
             return false;
         }
+        at = at->parent.get();
     }
     return true;
 }

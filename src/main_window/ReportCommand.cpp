@@ -4,6 +4,8 @@
 #include "platform/FileReplace.h"
 #include "platform/headless/HeadlessToolkit.h"
 
+#include <string_view>
+
 namespace vexor {
 namespace {
 
@@ -15,11 +17,20 @@ constexpr const char* kUsage =
     "  --relatorio [ARQUIVO]  lista a máquina local e as máquinas da rede e grava o\n"
     "                         relatório em ARQUIVO (na saída padrão quando ARQUIVO\n"
     "                         é - ou falta), com os mesmos bytes de IP.txt\n"
-    "  --formato csv          grava o relatório em CSV: origem,nome,endereco\n"
+    "  --formato csv          grava o relatório em CSV: origem,nome,endereco; um campo\n"
+    "                         que começa com =, +, -, @, tabulação ou retorno de carro\n"
+    "                         recebe um ' à frente, para que a planilha não o leia\n"
+    "                         como fórmula\n"
     "  --ajuda, --help        mostra esta ajuda\n"
     "  --versao, --version    mostra a versão do programa\n";
 
-std::string CsvField(const std::string& text) {
+std::string CsvField(std::string text) {
+    // A spreadsheet evaluates a field that begins like a formula; a leading
+    // apostrophe makes it text, the usual spreadsheet-safe form.
+    if (!text.empty() &&
+        std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos) {
+        text.insert(text.begin(), '\'');
+    }
     if (text.find_first_of(",\"\r\n") == std::string::npos) {
         return text;
     }

@@ -63,5 +63,34 @@ TEST(Neighbourhood, MergesSourcesIntoOneOrderedListOfMachines) {
     }
 }
 
+TEST(Neighbourhood, NamesFromTheNetworkAreCleanText) {
+    const struct {
+        std::string name;
+        std::optional<std::string> clean;
+    } cases[] = {
+        {"ESTAÇÃO-01", "ESTAÇÃO-01"},
+        {"  sala\t2 ", "sala2"},
+        // C1 controls, bidi overrides and invisible characters go.
+        {"abc\u0085def\u009b", "abcdef"},
+        {"\u202Etxt.exe", "txt.exe"},
+        {"a\u200Bb\u200Fc\u2066d\u2069e\uFEFF", "abcde"},
+        {"\u202A\u202B\u202C\u202D", std::nullopt},
+        // Not UTF-8: the name is dropped, not mangled into another.
+        {"caf\xe9", std::nullopt},
+        {"\xc0\xaf", std::nullopt},
+        {"\xed\xa0\x80", std::nullopt},
+        {"\xf4\x90\x80\x80", std::nullopt},
+        {"abc\xe2\x82", std::nullopt},
+        // Characters beside the removed ones stay.
+        {"\u2010hífen\u2070", "\u2010hífen\u2070"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CleanNetworkName(c.name), c.clean) << c.name;
+    }
+    // A workgroup is cleaned the same way; a machine of a bad one has none.
+    EXPECT_EQ(Merged({{kBrowse, "A", "GRU\u202EPO"}, {kBrowse, "B", "x\xff"}}),
+              (Groups{{"GRUPO", {"A"}}, {kUngroupedName, {"B"}}}));
+}
+
 } // namespace
 } // namespace vexor

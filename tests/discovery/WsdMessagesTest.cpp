@@ -110,13 +110,43 @@ TEST(WsdMessages, OurMessagesAreWellFormedAndEscapeThePeersText) {
         const auto fields = ReadXmlFields(SystemXmlReader(), message);
         ASSERT_TRUE(fields) << message;
         for (const auto& field : *fields) {
-            EXPECT_EQ(field.path.back().find("evil"), std::string::npos) << message;
+            EXPECT_EQ(field.element->name.find("evil"), std::string::npos) << message;
         }
     }
     const auto probe = *ReadXmlFields(SystemXmlReader(), WsdProbe("urn:uuid:1"));
     EXPECT_EQ(probe.back().text, "wsdp:Device");
     EXPECT_EQ(NewMessageId().size(), 45u);
     EXPECT_NE(NewMessageId(), NewMessageId());
+}
+
+// One datagram that would cost gigabytes if every field copied its whole path:
+// a namespace URI of 36 KB over 4,000 empty elements 30 deep.
+TEST(WsdMessages, ThePathBombIsRefusedAndPathsAreShared) {
+    const std::string uri = "http://x/" + std::string(36 * 1024, 'a');
+    std::string bomb = "<r xmlns=\"" + uri + "\">";
+    for (int depth = 0; depth < 29; ++depth) {
+        bomb += "<d>";
+    }
+    for (int i = 0; i < 4000; ++i) {
+        bomb += "<e/>";
+    }
+    for (int depth = 0; depth < 29; ++depth) {
+        bomb += "</d>";
+    }
+    bomb += "</r>";
+    EXPECT_FALSE(ReadXmlFields(SystemXmlReader(), bomb));
+    EXPECT_FALSE(ParseWsdReply(SystemXmlReader(), bomb));
+
+    // The same shape with a short URI reads, each ancestor held once.
+    const std::string shallow = bomb.substr(0, 10) + "http://x/" + bomb.substr(10 + uri.size());
+    const auto fields = ReadXmlFields(SystemXmlReader(), shallow);
+    ASSERT_TRUE(fields);
+    ASSERT_EQ(fields->size(), 1u + 29u + 4000u);
+    const XmlField& leaf = fields->back();
+    EXPECT_EQ(leaf.element->parent.get(), (*fields)[29].element.get());
+    EXPECT_EQ((*fields)[29].element.use_count(), 4001);
+    EXPECT_TRUE(PathEndsWith(leaf, {"http://x/ d", "http://x/ e"}));
+    EXPECT_FALSE(PathEndsWith(leaf, {"http://x/ e", "http://x/ e"}));
 }
 
 TEST(WsdMessages, ComputerTextsAndAddressesAreRead) {

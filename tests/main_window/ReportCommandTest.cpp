@@ -21,12 +21,13 @@ struct Outcome {
     std::string err;
 };
 
-// A network of two resolved machines, one unresolved, and one whose name needs
-// quoting in a CSV.
+// A network of two resolved machines, one unresolved, one whose name needs
+// quoting in a CSV, and one named like a spreadsheet formula.
 std::unique_ptr<FormHarness> Network() {
-    auto made = std::make_unique<FormHarness>(std::vector<fakes::FakeNode>{Provider(
-        "Rede", {Domain("GRUPO", {Server("\\\\ESTACAO01"), Server("\\\\ESTACAO02"),
-                                  Server("\\\\IMPRESSORA"), Server("\\\\SALA \"A\", 2º")})})});
+    auto made = std::make_unique<FormHarness>(std::vector<fakes::FakeNode>{
+        Provider("Rede", {Domain("GRUPO", {Server("\\\\ESTACAO01"), Server("\\\\ESTACAO02"),
+                                           Server("\\\\IMPRESSORA"), Server("\\\\SALA \"A\", 2º"),
+                                           Server("\\\\=SUM(1+1)*2")})})});
     FormHarness& h = *made;
     h.sockets.hostsByName["estacao01"] = {"estacao01", {{192, 0, 2, 10}, {192, 0, 2, 11}}};
     h.sockets.hostsByName["ESTACAO01"] = {"estacao01", {{192, 0, 2, 10}}};
@@ -47,14 +48,16 @@ const std::string kWindowReport = "Local: ESTACAO01\r\n\r\n- 192.0.2.10\r\n- 192
                                   "- ESTACAO01           192.0.2.10\r\n"
                                   "- ESTACAO02           192.0.2.20\r\n"
                                   "- IMPRESSORA          \r\n"
-                                  "- SALA \"A\", 2º        192.0.2.30\r\n";
+                                  "- SALA \"A\", 2º        192.0.2.30\r\n"
+                                  "- =SUM(1+1)*2         \r\n";
 const std::string kCsv = "origem,nome,endereco\r\n"
                          "local,ESTACAO01,192.0.2.10\r\n"
                          "local,ESTACAO01,192.0.2.11\r\n"
                          "rede,ESTACAO01,192.0.2.10\r\n"
                          "rede,ESTACAO02,192.0.2.20\r\n"
                          "rede,IMPRESSORA,\r\n"
-                         "rede,\"SALA \"\"A\"\", 2º\",192.0.2.30\r\n";
+                         "rede,\"SALA \"\"A\"\", 2º\",192.0.2.30\r\n"
+                         "rede,'=SUM(1+1)*2,\r\n";
 
 TEST(ReportCommand, ModesGiveTheWindowsBytesAndThePlatformsConventions) {
     const struct {

@@ -206,6 +206,12 @@ std::optional<std::string> WinHttpPost(const std::string& url, const std::string
     if (!request) {
         return std::nullopt;
     }
+    // A redirect would send the request to an address the peer chose.
+    DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
+    if (!WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects,
+                          sizeof noRedirects)) {
+        return std::nullopt;
+    }
     const auto deadline = std::chrono::steady_clock::now() + limit;
     static const wchar_t kHeaders[] = L"Content-Type: application/soap+xml\r\n";
     if (!WinHttpSendRequest(request.get(), kHeaders, static_cast<DWORD>(-1L),
