@@ -12,7 +12,7 @@ prefix=$3
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver64
 
-if [ "${4:-}" != inside ]; then
+if [ "${4:-}" != inside ] && [ "${4:-}" != hostile ]; then
     if [ -f "$state.skip" ]; then
         cat "$state.skip"
         exit 77
