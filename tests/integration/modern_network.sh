@@ -278,7 +278,7 @@ tarpit-start)
     echo $! >"$state/tarpit/peer.pid"
     # Ready once it listens and the client reaches it over the bridge.
     for _ in $(seq 50); do
-        grep -q ready "$state/tarpit/peer.log" &&
+        grep -qs ready "$state/tarpit/peer.log" &&
             ip netns exec "$(ns CLIENTE)" python3 "$(dirname "$0")/tarpit_peer.py" ready \
                 "$TARPIT_ADDRESS" && exit 0
         sleep 0.1
