@@ -4,8 +4,11 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <random>
+#include <string>
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -47,7 +50,7 @@ struct FileCloser {
 
 // Creates a file of a name no other file has, beside `path`, and opens it for
 // writing; a report left behind by a crash or another copy of the program is
-// never in the way. The new file takes the permissions of the file it replaces.
+// never in the way.
 std::FILE* CreateTemporaryBeside(const FilePath& path, FilePath& temporary) {
 #ifdef _WIN32
     wchar_t name[MAX_PATH] = {};
@@ -62,28 +65,45 @@ std::FILE* CreateTemporaryBeside(const FilePath& path, FilePath& temporary) {
     temporary = FilePath(std::wstring(name));
     return _wfopen(name, L"wb");
 #else
-    std::string name = (path.parent().empty() ? std::string(".") : path.parent().native()) + "/." +
-                       path.name().native() + ".XXXXXX";
-    const int fd = mkstemp(name.data());
-    if (fd < 0) {
-        return nullptr;
+    // Created with O_EXCL and mode 0666, so that the process's umask applies as
+    // to any new file; changing the umask would race with the other threads.
+    static thread_local std::mt19937 random{std::random_device{}()};
+    const std::string prefix = (path.parent().empty() ? std::string(".") : path.parent().native()) +
+                               "/." + path.name().native() + ".";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = prefix + std::to_string(random());
+        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            return nullptr;
+        }
+        temporary = FilePath(std::move(name));
+        struct stat existing {};
+        // A report that already exists keeps its permission bits, but never
+        // set-user-ID, set-group-ID or sticky.
+        if (stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+            fchmod(fd, existing.st_mode & 0777);
+        }
+        std::FILE* file = fdopen(fd, "wb");
+        if (file == nullptr) {
+            close(fd);
+        }
+        return file;
     }
-    temporary = FilePath(name);
-    struct stat existing {};
-    // mkstemp makes the file private to its owner; a report that already exists
-    // keeps the permissions it had, a new one gets those of a newly created file.
-    if (stat(path.c_str(), &existing) == 0) {
-        fchmod(fd, existing.st_mode & 07777);
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        fchmod(fd, 0666 & ~mask);
-    }
-    std::FILE* file = fdopen(fd, "wb");
-    if (file == nullptr) {
-        close(fd);
-    }
-    return file;
+    errno = EEXIST;
+    return nullptr;
+#endif
+}
+
+// Puts the file's bytes on the disk before it takes the old report's place, so
+// that a power cut right after cannot leave an empty report.
+bool FlushToDisk(std::FILE* file) {
+#ifdef _WIN32
+    return FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != 0;
+#else
+    return fsync(fileno(file)) == 0;
 #endif
 }
 
@@ -112,7 +132,7 @@ bool IsDirectory(const FilePath& path) {
 // that stands for it.
 bool RenameOver(const FilePath& from, const FilePath& to, int& error, int& meaning) {
 #ifdef _WIN32
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return true;
     }
     error = static_cast<int>(GetLastError());
@@ -141,6 +161,13 @@ bool RenameOver(const FilePath& from, const FilePath& to, int& error, int& meani
     return false;
 #else
     if (std::rename(from.c_str(), to.c_str()) == 0) {
+        // The rename itself reaches the disk with its folder.
+        const FilePath folder = to.parent().empty() ? FilePath(std::string(".")) : to.parent();
+        if (const int directory = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            directory >= 0) {
+            fsync(directory);
+            close(directory);
+        }
         return true;
     }
     error = errno;
@@ -158,9 +185,66 @@ ShellResult RenameFailure(int error, int meaning) {
     return ShellResult{error, "O arquivo não pôde substituir o anterior"};
 }
 
+#ifndef _WIN32
+// The file `path` stands for: a symbolic link is followed to the file it names
+// (as many links as the system itself follows), so that the link stays.
+FilePath FollowLinks(FilePath path) {
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat status {};
+        if (lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+            return path;
+        }
+        std::string target(4096, '\0');
+        const ssize_t length = readlink(path.c_str(), target.data(), target.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) {
+            return path;
+        }
+        target.resize(static_cast<std::size_t>(length));
+        path = target.front() == '/' || path.parent().empty() ? FilePath(std::move(target))
+                                                              : path.parent() / target;
+    }
+    return path;
+}
+
+// A FIFO, a terminal or another device is written where it is, as a shell's
+// ">" writes it: replacing it with a regular file would break what reads it.
+ShellResult WriteInPlace(const FilePath& path, std::string_view bytes) {
+    const int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return Failure(errno);
+    }
+    while (!bytes.empty()) {
+        const ssize_t written = write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            const int error = written < 0 ? errno : EIO;
+            close(fd);
+            return Failure(error);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return close(fd) == 0 ? ShellResult{} : Failure(errno);
+}
+#endif
+
 } // namespace
 
-ShellResult ReplaceFileContents(const FilePath& path, std::string_view bytes) {
+ShellResult ReplaceFileContents(const FilePath& requested, std::string_view bytes) {
+#ifdef _WIN32
+    const FilePath& path = requested;
+#else
+    const FilePath path = FollowLinks(requested);
+    if (struct stat status{}; lstat(path.c_str(), &status) == 0) {
+        if (S_ISDIR(status.st_mode)) {
+            return Failure(EISDIR);
+        }
+        if (!S_ISREG(status.st_mode)) {
+            return WriteInPlace(path, bytes);
+        }
+    }
+#endif
     FilePath temporary;
     errno = 0;
     std::unique_ptr<std::FILE, FileCloser> file(CreateTemporaryBeside(path, temporary));
@@ -173,7 +257,7 @@ ShellResult ReplaceFileContents(const FilePath& path, std::string_view bytes) {
     }
     const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file.get());
     int error = written == bytes.size() ? 0 : (errno != 0 ? errno : EIO);
-    if (std::fflush(file.get()) != 0 && error == 0) {
+    if ((std::fflush(file.get()) != 0 || !FlushToDisk(file.get())) && error == 0) {
         error = errno != 0 ? errno : EIO;
     }
     if (std::fclose(file.release()) != 0 && error == 0) {

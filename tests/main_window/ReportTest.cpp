@@ -6,6 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <thread>
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace vexor {
 namespace {
@@ -191,6 +197,80 @@ TEST(FileReplace, LeftoversNeverBlockAndFailuresLeaveNothingBehind) {
                             std::filesystem::directory_iterator()),
               3);
 }
+
+#ifndef _WIN32
+// What stands at the report's path decides how it is written.
+TEST(FileReplace, EachKindOfTargetIsWrittenAsItShouldBe) {
+    namespace fs = std::filesystem;
+    fakes::FakeShell shell;
+    const fs::path dir = shell.directory;
+    const auto write = [](const fs::path& p, const char* text) { std::ofstream(p) << text; };
+    const auto kind = [](const fs::path& p) {
+        const auto status = fs::symlink_status(p);
+        return fs::is_symlink(status)        ? "link"
+               : fs::is_fifo(status)         ? "fifo"
+               : fs::is_directory(status)    ? "dir"
+               : fs::is_regular_file(status) ? "file"
+                                             : "other";
+    };
+
+    // A regular file with set-user-ID: replaced, its permission bits kept
+    // without the special ones.
+    const fs::path setuid = dir / "setuid.txt";
+    write(setuid, "velho");
+    fs::permissions(setuid, fs::perms(04755));
+    ASSERT_TRUE(ReplaceFileContents(setuid, "novo").ok());
+    EXPECT_EQ(ReadFileBytes(setuid), "novo");
+    EXPECT_EQ(fs::status(setuid).permissions(), fs::perms(0755));
+
+    // Through a symbolic link (relative, to another folder): the file it names
+    // is replaced and the link stays a link.
+    fs::create_directory(dir / "real");
+    write(dir / "real" / "alvo.txt", "velho");
+    fs::create_symlink("real/alvo.txt", dir / "atalho.txt");
+    ASSERT_TRUE(ReplaceFileContents(dir / "atalho.txt", "novo").ok());
+    EXPECT_STREQ(kind(dir / "atalho.txt"), "link");
+    EXPECT_EQ(ReadFileBytes(dir / "real" / "alvo.txt"), "novo");
+
+    // A FIFO is written in place, as a shell's ">" would: it stays a FIFO.
+    const fs::path fifo = dir / "fila";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string read;
+    std::thread reader([&] { read = ReadFileBytes(fifo); });
+    EXPECT_TRUE(ReplaceFileContents(fifo, "pela fila").ok());
+    reader.join();
+    EXPECT_EQ(read, "pela fila");
+    EXPECT_STREQ(kind(fifo), "fifo");
+
+    // A device stays the device.
+    EXPECT_TRUE(ReplaceFileContents(fs::path("/dev/null"), "nada").ok());
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+    // A folder: a clear reason, nothing changed.
+    fs::create_directory(dir / "pasta");
+    const ShellResult folder = ReplaceFileContents(dir / "pasta", "x");
+    EXPECT_EQ(folder.reason, "Já existe uma pasta com esse nome");
+    EXPECT_STREQ(kind(dir / "pasta"), "dir");
+
+    // A folder this user cannot write (root can write any).
+    if (geteuid() != 0) {
+        fs::create_directory(dir / "fechada");
+        fs::permissions(dir / "fechada", fs::perms(0555));
+        EXPECT_EQ(ReplaceFileContents(dir / "fechada" / "IP.txt", "x").reason, "Permissão negada");
+        fs::permissions(dir / "fechada", fs::perms(0755));
+    }
+    // No temporary file was left anywhere.
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
+    }
+
+    // A new file gets the umask's permissions, and the umask is left alone.
+    const mode_t mask = umask(027);
+    ASSERT_TRUE(ReplaceFileContents(dir / "novo.txt", "x").ok());
+    EXPECT_EQ(umask(mask), 027u);
+    EXPECT_EQ(fs::status(dir / "novo.txt").permissions(), fs::perms(0640));
+}
+#endif
 
 TEST(FileReplace, ReplacesWholeOrNotAtAll) {
     fakes::FakeShell shell;
