@@ -4,7 +4,12 @@
 It accepts TCP connections on 139 and 445 and never answers (logging each
 accept), and answers every WS-Discovery Probe with COUNT devices of its own,
 each naming a computer whose metadata it serves on port 5357, so that a client
-that opened the machines it lists would hang on each of them.
+that opened the machines it lists would hang on each of them. Beside them it
+sends what no client should follow or survive: a datagram whose XML would cost
+gigabytes if each element copied its path, and devices whose addresses point
+at the client's own loopback, at another host, through URL user information,
+at a host name, and at a server of its own (port 5358) that trickles one byte
+every 200 ms.
 
 usage: tarpit_peer.py ADDRESS COUNT ACCEPT_LOG
        tarpit_peer.py ready ADDRESS   (from a client: exits 0 once the peer answers a Probe)
@@ -13,6 +18,7 @@ import select
 import socket
 import struct
 import sys
+import time
 import uuid
 
 GROUP = "239.255.255.250"
@@ -25,14 +31,30 @@ def endpoint(i):
     return "urn:uuid:00000000-0000-4000-8000-%012d" % i
 
 
-def probe_match(relates_to, i):
+def probe_match(relates_to, device, xaddr):
     return ('<?xml version="1.0"?><s:Envelope %s><s:Header><a:Action>'
             'http://schemas.xmlsoap.org/ws/2005/04/discovery/ProbeMatches</a:Action>'
             '<a:MessageID>urn:uuid:%s</a:MessageID><a:RelatesTo>%s</a:RelatesTo></s:Header>'
             '<s:Body><d:ProbeMatches><d:ProbeMatch><a:EndpointReference><a:Address>%s'
             '</a:Address></a:EndpointReference><d:Types>wsdp:Device</d:Types>'
-            '<d:XAddrs>http://%s:5357/%d</d:XAddrs></d:ProbeMatch></d:ProbeMatches></s:Body>'
-            '</s:Envelope>' % (NS, uuid.uuid4(), relates_to, endpoint(i), address, i)).encode()
+            '<d:XAddrs>%s</d:XAddrs></d:ProbeMatch></d:ProbeMatches></s:Body>'
+            '</s:Envelope>' % (NS, uuid.uuid4(), relates_to, device, xaddr)).encode()
+
+
+def path_bomb():
+    """A namespace URI of 36 KB over 4,000 empty elements 30 deep."""
+    uri = "http://x/" + "a" * 36 * 1024
+    return ('<r xmlns="%s">' % uri + "<d>" * 29 + "<e/>" * 4000 + "</d>" * 29
+            + "</r>").encode()
+
+
+def hostile_devices(own):
+    """Devices whose addresses a client must not follow."""
+    return [("urn:uuid:hostil-loopback", "http://127.0.0.1:5357/l"),
+            ("urn:uuid:hostil-outro", "http://10.211.74.11:5357/o"),
+            ("urn:uuid:hostil-userinfo", "http://10.211.74.11:80@%s:5357/u" % own),
+            ("urn:uuid:hostil-nome", "http://apolo:5357/n"),
+            ("urn:uuid:hostil-lento", "http://%s:5358/t" % own)]
 
 
 def metadata(i):
@@ -82,7 +104,7 @@ udp.setsockopt(socket.IPPROTO_IP, socket.IP_ADD_MEMBERSHIP,
                struct.pack("4s4s", socket.inet_aton(GROUP), socket.inet_aton(address)))
 
 listeners = []
-for port in (139, 445, 5357):
+for port in (139, 445, 5357, 5358):
     server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     server.bind((address, port))
@@ -91,10 +113,22 @@ for port in (139, 445, 5357):
 
 held = []
 http = {}
+# Connections to 5358 and when each is due its next byte.
+trickling = {}
+TRICKLE = b"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + metadata(0) * 200
 with open(accept_log, "a", buffering=1) as log:
     print("ready", flush=True)
     while True:
-        readable, _, _ = select.select([udp] + listeners + list(http), [], [], 1.0)
+        readable, _, _ = select.select([udp] + listeners + list(http), [], [], 0.05)
+        now = time.monotonic()
+        for sock, (due, sent) in list(trickling.items()):
+            if now >= due:
+                try:
+                    sock.send(TRICKLE[sent:sent + 1])
+                    trickling[sock] = (now + 0.2, sent + 1)
+                except OSError:
+                    sock.close()
+                    del trickling[sock]
         for sock in readable:
             if sock is udp:
                 data, sender = udp.recvfrom(65535)
@@ -102,13 +136,19 @@ with open(accept_log, "a", buffering=1) as log:
                 if "discovery/Probe<" not in text:
                     continue
                 relates = between(text, "MessageID>", "</")
+                udp.sendto(path_bomb(), sender)
+                for device, xaddr in hostile_devices(address):
+                    udp.sendto(probe_match(relates, device, xaddr), sender)
                 for i in range(count):
-                    udp.sendto(probe_match(relates, i), sender)
+                    udp.sendto(probe_match(relates, endpoint(i),
+                                           "http://%s:5357/%d" % (address, i)), sender)
             elif sock in listeners:
                 connection, peer = sock.accept()
                 port = sock.getsockname()[1]
                 if port == 5357:
                     http[connection] = b""
+                elif port == 5358:
+                    trickling[connection] = (time.monotonic(), 0)
                 else:
                     # Held open and never answered.
                     log.write("%d %s\n" % (port, peer[0]))
