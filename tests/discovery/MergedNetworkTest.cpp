@@ -204,5 +204,60 @@ TEST(MergedNetwork, ASourceThatNeverReturnsIsLeftBehindAtTheDeadline) {
     EXPECT_TRUE(learnt->Find("ATRASADO").empty());
 }
 
+// A networking enumeration (WNet on Windows) that records every container
+// opened: a provider with one domain of two servers.
+class RecordingEnumeration : public INetworkEnumeration {
+  public:
+    explicit RecordingEnumeration(std::vector<std::string>& opened) : opened_(opened) {}
+    std::uint32_t openEnum(std::uint32_t, std::uint32_t, std::uint32_t,
+                           const NetResource* container, NetEnumHandle* handle) override {
+        const std::string name = container == nullptr ? "(raiz)" : container->lpRemoteName;
+        opened_.push_back(name);
+        std::vector<ResourceEntry> entries;
+        auto add = [&](std::uint32_t type, std::string remote) {
+            ResourceEntry entry;
+            entry.displayType = type;
+            entry.usage = net::kUsageContainer;
+            entry.remoteName = std::move(remote);
+            entries.push_back(std::move(entry));
+        };
+        if (container == nullptr) {
+            add(net::kDisplayNetwork, "Rede Microsoft Windows");
+        } else if (container->dwDisplayType == net::kDisplayNetwork) {
+            add(net::kDisplayDomain, "GRUPO");
+        } else if (container->dwDisplayType == net::kDisplayDomain) {
+            add(net::kDisplayServer, "\\\\ALFA");
+            add(net::kDisplayServer, "\\\\BETA");
+        }
+        listings_.push_back({std::move(entries), 0});
+        *handle = reinterpret_cast<NetEnumHandle>(listings_.size());
+        return net::kNoError;
+    }
+    std::uint32_t enumResource(NetEnumHandle handle, std::int32_t* count, void* buffer,
+                               std::uint32_t* size) override {
+        auto& [entries, next] = listings_[reinterpret_cast<std::uintptr_t>(handle) - 1];
+        return ReadResources(entries, next, count, buffer, size);
+    }
+    std::uint32_t closeEnum(NetEnumHandle) override { return net::kNoError; }
+
+  private:
+    std::vector<std::string>& opened_;
+    std::vector<std::pair<std::vector<ResourceEntry>, std::size_t>> listings_;
+};
+
+// The browse list is read through the system's enumeration down to its
+// domains; the walk then opens every machine, and none of those opens reaches
+// the system: no machine is ever connected to or offered credentials.
+TEST(MergedNetwork, TheBrowseListNeverOpensAServer) {
+    std::vector<std::string> opened;
+    auto browse =
+        std::make_shared<EnumerationSource>(std::make_unique<RecordingEnumeration>(opened));
+    MergedNetwork network("Rede", {browse}, std::make_shared<NameAnswerCache>());
+    const Refresh refresh = Walk(network);
+    EXPECT_EQ(refresh.lines,
+              (std::vector<std::string>{"GRUPO/\\\\ALFA=0,259", "GRUPO/\\\\BETA=0,259"}));
+    EXPECT_EQ(opened, (std::vector<std::string>{"(raiz)", "Rede Microsoft Windows", "GRUPO"}));
+}
+
 } // namespace
 } // namespace vexor
