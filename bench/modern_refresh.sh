@@ -9,7 +9,7 @@
 # for the network namespaces.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-TARGETS=vexormoralto
+TARGETS="vexormoralto bench_dnssd"
 NETWORK=modern_network.sh
 . bench/network_bench_lib.sh
 
@@ -24,6 +24,17 @@ theirs=$(median_of avahi-browse -art -t)
 echo "first report after the network came up: ${first} ms; median of ${runs}: ${ours} ms" \
     "(aim: at most 1000 ms)"
 echo "avahi-browse -art -t: ${theirs} ms; ratio $(ratio "$ours" "$theirs") (aim: at most 1.00)"
+
+# The DNS-SD source alone: through the client's avahi-daemon, and by the
+# program's own queries, against avahi-browse over the same services.
+dnssd="$PWD/$build/bench/bench_dnssd"
+echo "DNS-SD by the program's own queries:"
+bash "$network" client "$state" "$dnssd" --itself | sed 's/^/  /'
+through_avahi=$(median_of "$dnssd")
+itself=$(median_of "$dnssd" --itself)
+echo "DNS-SD source through avahi-daemon: ${through_avahi} ms, ratio" \
+    "$(ratio "$through_avahi" "$theirs"); by its own queries: ${itself} ms, ratio" \
+    "$(ratio "$itself" "$theirs") (aim: at most 0.50)"
 
 # Without the firewalled machines: the client drops everything they send.
 bash "$network" client "$state" nft -f - <<'NFT'

@@ -30,6 +30,14 @@ cmp "$work/expected.txt" "$work/report.txt" || fail "the report on standard outp
 limit=${VEXOR_REFRESH_LIMIT_MS:-1500}
 [ "$took" -le "$limit" ] || fail "the report took $took ms, more than $limit ms"
 echo "command line: the report in $took ms"
+
+# Where no mDNS daemon answers on the system bus, the program asks the network
+# itself and lists the very same machines.
+bash "$network" client "$state" env DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/bus \
+    "$program" --relatorio >"$work/no-daemon.txt" 2>"$work/no-daemon-errors.txt" ||
+    fail "--relatorio without a system bus ended with status $?"
+cmp "$work/expected.txt" "$work/no-daemon.txt" ||
+    fail "without avahi-daemon the report differs: $(diff "$work/expected.txt" "$work/no-daemon.txt")"
 [ ! -s "$work/errors.txt" ] || fail "messages on standard error: $(cat "$work/errors.txt")"
 
 bash "$network" client "$state" "$program" --relatorio "$work/rede.csv" --formato csv ||

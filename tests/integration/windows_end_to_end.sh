@@ -2,7 +2,8 @@
 # Drives the Windows program under wine64 as the client of the modern network:
 # F5, Alt+I, the notice closed, then IP.txt compared byte for byte. The client's
 # hosts file names only itself, and Wine has no network provider, so every
-# server and its address can only come from WS-Discovery.
+# machine and its address can only come from WS-Discovery and the program's own
+# DNS-SD queries.
 # usage: windows_end_to_end.sh STATE_DIR PROGRAM.exe WINE_PREFIX_TO_COPY
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -26,7 +27,8 @@ if [ "${4:-}" != inside ] && [ "${4:-}" != hostile ]; then
     cp -a "$prefix" "$work/prefix"
     {
         printf 'Local: CLIENTE\r\n\r\n- 10.211.74.100\r\n\r\nRede:\r\n\r\n'
-        for host in "APOLO 11" "zeus 14" "ATENA 12" "DEMETER 15" "HERMES 13"; do
+        for host in "APOLO 11" "zeus 14" "ATENA 12" "DEMETER 15" "HERMES 13" "estacao 22" \
+            "macbook 23" "nas-sala 21"; do
             set -- $host
             printf -- '- %-20s10.211.74.%s\r\n' "$1" "$2"
         done
@@ -83,9 +85,14 @@ trap cleanup EXIT
 for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 (cd "$work/app" && "$wine" vexormoralto.exe >"$work/program.log" 2>&1) &
-window=$(timeout 60 xdotool search --sync --name '^Vexor Moralto - v2\.5$' | head -n 1) ||
+# Only a window that is on screen can take the focus.
+window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Vexor Moralto - v2\.5$' | head -n 1) ||
     fail "the window did not appear"
-xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+for _ in $(seq 20); do
+    xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window" 2>/dev/null &&
+        break
+    sleep 0.2
+done
 xdotool key F5
 sleep 0.5
 xdotool key alt+i
@@ -100,7 +107,7 @@ cmp "$work/expected.txt" "$work/app/IP.txt" || {
     od -c "$work/app/IP.txt" | head -40 >&2
     fail "IP.txt differs from the expected report"
 }
-echo "Windows end to end: every WS-Discovery machine once, in order, with its address"
+echo "Windows end to end: every WS-Discovery and DNS-SD machine once, in order, with its address"
 
 # The same report without a window, its output redirected to a file.
 (cd "$work/app" && "$wine" vexormoralto.exe --relatorio >"$work/command-line.txt" 2>"$work/command-line.err") ||

@@ -88,11 +88,11 @@ void Browsed(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiProtocol protoco
 
 } // namespace
 
-void BrowseDnsSd(const FoundSink& found, Clock::time_point deadline) {
+bool BrowseDnsSd(const FoundSink& found, Clock::time_point deadline) {
     const auto start = Clock::now();
     const std::unique_ptr<AvahiSimplePoll, PollDeleter> poll(avahi_simple_poll_new());
     if (!poll) {
-        return;
+        return false;
     }
     int error = 0;
     // Without AVAHI_CLIENT_NO_FAIL the client fails at once where no daemon runs.
@@ -100,7 +100,7 @@ void BrowseDnsSd(const FoundSink& found, Clock::time_point deadline) {
         avahi_client_new(avahi_simple_poll_get(poll.get()), static_cast<AvahiClientFlags>(0),
                          nullptr, nullptr, &error));
     if (!client) {
-        return;
+        return false;
     }
     BrowseState state;
     state.client = client.get();
@@ -130,6 +130,7 @@ void BrowseDnsSd(const FoundSink& found, Clock::time_point deadline) {
     }
     // Resolvers still running are freed with the client.
     browsers.clear();
+    return true;
 }
 
 } // namespace vexor

@@ -12,9 +12,10 @@ namespace vexor {
 std::unique_ptr<MergedNetwork> MakeLinuxNetwork(std::shared_ptr<PosixNameResolver> resolver) {
     std::vector<std::shared_ptr<INeighbourhoodSource>> sources;
     sources.push_back(std::make_shared<SmbBrowser>());
-    sources.push_back(std::make_shared<WsdSource>(
-        DiscoverySeams{MulticastInterfaces, OpenPosixDatagramSocket, CurlPost, NewLibXml2Reader}));
-    sources.push_back(std::make_shared<AvahiDnsSdSource>());
+    const DiscoverySeams seams{MulticastInterfaces, OpenPosixDatagramSocket, CurlPost,
+                               NewLibXml2Reader};
+    sources.push_back(std::make_shared<WsdSource>(seams));
+    sources.push_back(std::make_shared<LinuxDnsSdSource>(seams));
     RefreshHooks hooks{[resolver] { resolver->ForgetAnswers(); },
                        [resolver](const std::string& name) { resolver->Prefetch(name); }};
     return std::make_unique<MergedNetwork>(kSmbProviderName, std::move(sources),

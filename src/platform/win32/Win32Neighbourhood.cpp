@@ -1,8 +1,8 @@
 #include "Win32Neighbourhood.h"
 
 #include "Win32Discovery.h"
-#include "Win32DnsSd.h"
 #include "Win32Network.h"
+#include "discovery/DnsSdBrowser.h"
 #include "discovery/EnumerationBrowse.h"
 #include "discovery/WsdClient.h"
 
@@ -17,7 +17,9 @@ std::unique_ptr<MergedNetwork> MakeWin32Network(std::shared_ptr<NameAnswerCache>
     // Each source runs on a thread of its own with an enumeration of its own.
     sources.push_back(std::make_shared<EnumerationSource>(std::make_unique<Win32Network>()));
     sources.push_back(std::make_shared<WsdSource>(Win32DiscoverySeams()));
-    sources.push_back(std::make_shared<DnsSdSource>());
+    // DNS-SD by this program's own one-shot mDNS queries: the same on every
+    // Windows version, with or without the system's DnsServiceBrowse.
+    sources.push_back(std::make_shared<DnsSdBrowserSource>(Win32DiscoverySeams()));
     return std::make_unique<MergedNetwork>(kProviderName, std::move(sources), std::move(learnt),
                                            std::move(hooks));
 }

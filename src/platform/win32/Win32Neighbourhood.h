@@ -7,8 +7,8 @@
 
 namespace vexor::win32 {
 
-// The network neighbourhood on Windows: WNet's browse list and WS-Discovery
-// merged into one walk (and DNS-SD where the system has DnsServiceBrowse). No
+// The network neighbourhood on Windows: WNet's browse list, WS-Discovery and
+// DNS-SD merged into one walk. No
 // server is opened through WNet. Addresses learnt go into `learnt`; `hooks`
 // hear of each refresh and each machine found.
 std::unique_ptr<MergedNetwork> MakeWin32Network(std::shared_ptr<NameAnswerCache> learnt,

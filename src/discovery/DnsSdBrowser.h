@@ -1,0 +1,56 @@
+#pragma once
+
+#include "DiscoverySeams.h"
+#include "MergedNetwork.h"
+#include "Neighbourhood.h"
+
+#include <chrono>
+
+namespace vexor {
+
+// The service types whose hosts are machines of the neighbourhood: SMB servers
+// (NAS boxes, Samba with Avahi), workstations and devices that describe
+// themselves (macOS, Linux desktops).
+inline constexpr const char* kDnsSdMachineTypes[] = {"_smb._tcp", "_workstation._tcp",
+                                                     "_device-info._tcp"};
+
+struct DnsSdTiming {
+    // mDNS responders answer a query within 120 ms (RFC 6762, section 6); a
+    // question is settled when this much has passed since it was last asked.
+    std::chrono::milliseconds answerWindow{150};
+    // One-shot queries are asked again, in case UDP lost a question or an
+    // answer: this long after the first, and twice that after the second.
+    std::chrono::milliseconds repeatDelay{200};
+    // Queries of one kind asked in all: the first and its repeats.
+    int asks = 3;
+    // A network that announces more than this is not followed further.
+    std::size_t maxServices = 1024;
+};
+
+// Browses DNS-SD in the local domain itself, with one-shot mDNS queries (RFC
+// 6762, section 5.1) from an ephemeral port, so that no responder on this
+// machine is disturbed: PTR queries for the machine types, then SRV queries for
+// services whose target is not known and A queries for targets whose address
+// is not, taking every answer and additional record as it comes. Answers are
+// taken only from port 5353 and only for the queries asked. Each host with an
+// address goes to `found` once, named by its host name. Returns when every
+// question has been settled, or at `deadline`.
+void BrowseDnsSdItself(const DiscoverySeams& seams, const FoundSink& found,
+                       std::chrono::steady_clock::time_point deadline,
+                       const DnsSdTiming& timing = {});
+
+// That browser as a source of the merged neighbourhood.
+class DnsSdBrowserSource : public INeighbourhoodSource {
+  public:
+    explicit DnsSdBrowserSource(DiscoverySeams seams, DnsSdTiming timing = {})
+        : seams_(std::move(seams)), timing_(timing) {}
+    void Find(const FoundSink& found, std::chrono::steady_clock::time_point deadline) override {
+        BrowseDnsSdItself(seams_, found, deadline, timing_);
+    }
+
+  private:
+    DiscoverySeams seams_;
+    DnsSdTiming timing_;
+};
+
+} // namespace vexor

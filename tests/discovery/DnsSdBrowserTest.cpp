@@ -1,0 +1,336 @@
+// The DNS-SD browser against scripted mDNS responders behind a fake socket, and
+// the DNS message reader against hostile bytes.
+#include "discovery/DnsSdBrowser.h"
+#include "discovery/DnsMessage.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace vexor {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using Bytes = std::vector<std::uint8_t>;
+
+void U16(Bytes& out, unsigned value) {
+    out.push_back(static_cast<std::uint8_t>(value >> 8));
+    out.push_back(static_cast<std::uint8_t>(value));
+}
+
+void Name(Bytes& out, const std::string& name) {
+    std::size_t start = 0;
+    while (start < name.size()) {
+        const std::size_t dot = std::min(name.find('.', start), name.size());
+        out.push_back(static_cast<std::uint8_t>(dot - start));
+        out.insert(out.end(), name.begin() + static_cast<long>(start),
+                   name.begin() + static_cast<long>(dot));
+        start = dot + 1;
+    }
+    out.push_back(0);
+}
+
+struct Record {
+    std::string name;
+    std::uint16_t type;
+    std::string target;
+    Ipv4 address{};
+};
+
+Bytes Response(std::uint16_t id, const std::vector<Record>& answers,
+               const std::vector<Record>& additional) {
+    Bytes out;
+    U16(out, id);
+    U16(out, 0x8400);
+    U16(out, 0);
+    U16(out, static_cast<unsigned>(answers.size()));
+    U16(out, 0);
+    U16(out, static_cast<unsigned>(additional.size()));
+    for (const auto* section : {&answers, &additional}) {
+        for (const Record& record : *section) {
+            Name(out, record.name);
+            U16(out, record.type);
+            U16(out, 0x8001);
+            U16(out, 0);
+            U16(out, 120);
+            Bytes data;
+            if (record.type == dns::kTypeA) {
+                data.assign(record.address.begin(), record.address.end());
+            } else if (record.type == dns::kTypeSrv) {
+                U16(data, 0);
+                U16(data, 0);
+                U16(data, 445);
+                Name(data, record.target);
+            } else {
+                Name(data, record.target);
+            }
+            U16(out, static_cast<unsigned>(data.size()));
+            out.insert(out.end(), data.begin(), data.end());
+        }
+    }
+    return out;
+}
+
+// The question of a query we sent: its id, name and type.
+struct Asked {
+    std::uint16_t id;
+    std::string name;
+    std::uint16_t type;
+};
+
+Asked ReadQuestion(std::span<const std::uint8_t> bytes) {
+    Asked asked{static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]), {}, 0};
+    std::size_t at = 12;
+    while (bytes[at] != 0) {
+        if (!asked.name.empty()) {
+            asked.name += '.';
+        }
+        asked.name.append(reinterpret_cast<const char*>(&bytes[at + 1]), bytes[at]);
+        at += 1 + bytes[at];
+    }
+    asked.type = static_cast<std::uint16_t>(bytes[at + 1] << 8 | bytes[at + 2]);
+    return asked;
+}
+
+// A link on which responders hold `records` and answer each query, putting
+// the records that follow from the answer in the additional section when
+// `additional` is set; hostile ones send junk with every answer.
+struct Zone {
+    std::vector<Record> records;
+    bool additional = true;
+    bool hostile = false;
+};
+
+class ScriptedMdns : public IDatagramSocket {
+  public:
+    explicit ScriptedMdns(Zone zone) : zone_(std::move(zone)) {}
+
+    bool SendTo(std::span<const std::uint8_t> bytes, const UdpEndpoint& to, const Ipv4&) override {
+        EXPECT_EQ(to.port, 5353);
+        const Asked asked = ReadQuestion(bytes);
+        const std::lock_guard lock(mutex_);
+        ++queries_[std::to_string(asked.type) + " " + asked.name];
+        std::vector<Record> answers;
+        std::vector<Record> additional;
+        for (const Record& record : zone_.records) {
+            if (AsciiLower(record.name) == AsciiLower(asked.name) && record.type == asked.type) {
+                answers.push_back(record);
+            }
+        }
+        if (zone_.additional) {
+            for (const Record& answer : answers) {
+                for (const Record& record : zone_.records) {
+                    if (AsciiLower(record.name) == AsciiLower(answer.target)) {
+                        additional.push_back(record);
+                        for (const Record& more : zone_.records) {
+                            if (record.type == dns::kTypeSrv &&
+                                AsciiLower(more.name) == AsciiLower(record.target)) {
+                                additional.push_back(more);
+                            }
+                        }
+                    }
+                }
+            }
+        }
+        if (zone_.hostile) {
+            const std::vector<Record> evil{{asked.name, dns::kTypePtr, "mau._smb._tcp.local"},
+                                           {"mau._smb._tcp.local", dns::kTypeSrv, "mau.local"},
+                                           {"mau.local", dns::kTypeA, "", {10, 6, 6, 6}}};
+            queue_.push_back({Response(static_cast<std::uint16_t>(asked.id + 1), evil, {}), 5353});
+            queue_.push_back({Response(asked.id, evil, {}), 5354});
+            Bytes loop = Response(asked.id, {}, {});
+            loop[7] = 1;
+            for (const unsigned byte : {0xC0u, 12u, 0u, 1u, 0u, 1u}) {
+                loop.push_back(static_cast<std::uint8_t>(byte));
+            }
+            queue_.push_back({loop, 5353});
+            Bytes truncated = Response(asked.id, evil, {});
+            truncated.resize(truncated.size() - 3);
+            queue_.push_back({truncated, 5353});
+        }
+        if (!answers.empty()) {
+            queue_.push_back({Response(asked.id, answers, additional), 5353});
+            // Responders on two interfaces, or a repeat: the same answer twice.
+            queue_.push_back({Response(asked.id, answers, additional), 5353});
+        }
+        return true;
+    }
+
+    std::optional<Datagram> ReceiveUntil(Clock::time_point deadline) override {
+        {
+            const std::lock_guard lock(mutex_);
+            if (!queue_.empty()) {
+                auto [bytes, port] = queue_.front();
+                queue_.pop_front();
+                return Datagram{bytes, {{10, 0, 0, 50}, port}};
+            }
+        }
+        std::this_thread::sleep_until(deadline);
+        return std::nullopt;
+    }
+
+    std::map<std::string, int> queries() {
+        const std::lock_guard lock(mutex_);
+        return queries_;
+    }
+
+  private:
+    Zone zone_;
+    std::mutex mutex_;
+    std::deque<std::pair<Bytes, std::uint16_t>> queue_;
+    std::map<std::string, int> queries_;
+};
+
+// The browser's socket: it goes with the browse, the link it speaks to stays.
+class Borrowed : public IDatagramSocket {
+  public:
+    explicit Borrowed(IDatagramSocket& link) : link_(link) {}
+    bool SendTo(std::span<const std::uint8_t> bytes, const UdpEndpoint& to,
+                const Ipv4& via) override {
+        return link_.SendTo(bytes, to, via);
+    }
+    std::optional<Datagram> ReceiveUntil(Clock::time_point deadline) override {
+        return link_.ReceiveUntil(deadline);
+    }
+
+  private:
+    IDatagramSocket& link_;
+};
+
+struct Outcome {
+    std::vector<std::string> found;
+    std::map<std::string, int> queries;
+    Clock::duration took{};
+};
+
+Outcome Browse(Zone zone) {
+    ScriptedMdns link(std::move(zone));
+    DiscoverySeams seams;
+    seams.interfaces = [] { return std::vector<Ipv4>{{10, 0, 0, 100}}; };
+    seams.openSocket = [&]() -> std::unique_ptr<IDatagramSocket> {
+        return std::make_unique<Borrowed>(link);
+    };
+    Outcome outcome;
+    const auto start = Clock::now();
+    BrowseDnsSdItself(seams,
+                      [&](FoundMachine machine) {
+                          const Ipv4& a = machine.address;
+                          outcome.found.push_back(machine.name + "@" + std::to_string(a[3]));
+                      },
+                      start + 2s, {50ms, 20ms, 3, 1024});
+    outcome.took = Clock::now() - start;
+    outcome.queries = link.queries();
+    std::sort(outcome.found.begin(), outcome.found.end());
+    return outcome;
+}
+
+const Record kNasPtr{"_smb._tcp.local", dns::kTypePtr, "nas da sala._smb._tcp.local"};
+const Record kNasSrv{"nas da sala._smb._tcp.local", dns::kTypeSrv, "nas-sala.local"};
+const Record kNasA{"nas-sala.local", dns::kTypeA, "", {10, 0, 0, 21}};
+
+TEST(DnsSdBrowser, FindsEachHostOnceAskingOnlyForWhatIsMissing) {
+    const struct {
+        const char* what;
+        Zone zone;
+        std::vector<std::string> found;
+        // Queries of each kind sent, "type name" → count.
+        std::map<std::string, int> queries;
+    } cases[] = {
+        {"everything in the additional section",
+         {{kNasPtr, kNasSrv, kNasA}, true, false},
+         {"nas-sala.local@21"},
+         {{"12 _smb._tcp.local", 3},
+          {"12 _workstation._tcp.local", 3},
+          {"12 _device-info._tcp.local", 3}}},
+        {"SRV, then A, asked for",
+         {{kNasPtr, kNasSrv, kNasA}, false, false},
+         {"nas-sala.local@21"},
+         {{"12 _smb._tcp.local", 3},
+          {"12 _workstation._tcp.local", 3},
+          {"12 _device-info._tcp.local", 3},
+          {"33 nas da sala._smb._tcp.local", 1},
+          {"1 nas-sala.local", 1}}},
+        {"a target with no address is asked three times and not listed",
+         {{kNasPtr, kNasSrv}, false, false},
+         {},
+         {{"12 _smb._tcp.local", 3},
+          {"12 _workstation._tcp.local", 3},
+          {"12 _device-info._tcp.local", 3},
+          {"33 nas da sala._smb._tcp.local", 1},
+          {"1 nas-sala.local", 3}}},
+        {"two instances of one host, and the host under two types: once",
+         {{kNasPtr,
+           kNasSrv,
+           kNasA,
+           {"_smb._tcp.local", dns::kTypePtr, "outro._smb._tcp.local"},
+           {"outro._smb._tcp.local", dns::kTypeSrv, "nas-sala.local"},
+           {"_workstation._tcp.local", dns::kTypePtr, "nas-sala [00:11]._workstation._tcp.local"},
+           {"nas-sala [00:11]._workstation._tcp.local", dns::kTypeSrv, "nas-sala.local"},
+           {"_device-info._tcp.local", dns::kTypePtr, "mac._device-info._tcp.local"},
+           {"mac._device-info._tcp.local", dns::kTypeSrv, "MacBook.local"},
+           {"macbook.local", dns::kTypeA, "", {10, 0, 0, 23}}},
+          true,
+          false},
+         {"MacBook.local@23", "nas-sala.local@21"},
+         {{"12 _smb._tcp.local", 3},
+          {"12 _workstation._tcp.local", 3},
+          {"12 _device-info._tcp.local", 3}}},
+        {"answers to another id, from another port, looping or cut short are ignored",
+         {{kNasPtr, kNasSrv, kNasA}, true, true},
+         {"nas-sala.local@21"},
+         {{"12 _smb._tcp.local", 3},
+          {"12 _workstation._tcp.local", 3},
+          {"12 _device-info._tcp.local", 3}}},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = Browse(c.zone);
+        EXPECT_EQ(outcome.found, c.found) << c.what;
+        EXPECT_EQ(outcome.queries, c.queries) << c.what;
+        // Asked at 0, 20 and 60 ms, settled 50 ms after the last ask.
+        EXPECT_LT(outcome.took, 400ms) << c.what;
+    }
+}
+
+TEST(DnsMessage, HostileBytesAreRefused) {
+    const Bytes good = Response(7, {kNasPtr, kNasSrv, kNasA}, {});
+    const auto read = ReadDnsMessage(good);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->records.size(), 3u);
+    EXPECT_EQ(read->records[1].target, "nas-sala.local");
+    EXPECT_EQ(read->records[1].port, 445);
+    for (std::size_t cut = 0; cut < good.size(); ++cut) {
+        EXPECT_FALSE(ReadDnsMessage(std::span(good).first(cut))) << cut;
+    }
+    // A pointer to itself, a pointer forwards, counts the message cannot hold.
+    Bytes self = Response(7, {}, {});
+    self[7] = 1;
+    self.insert(self.end(), {0xC0, 12, 0, 1, 0, 1, 0, 0, 0, 0, 0, 4, 1, 2, 3, 4});
+    EXPECT_FALSE(ReadDnsMessage(self));
+    Bytes forward = self;
+    forward[13] = 40;
+    EXPECT_FALSE(ReadDnsMessage(forward));
+    Bytes counts = Response(7, {}, {});
+    counts[6] = 0xFF;
+    EXPECT_FALSE(ReadDnsMessage(counts));
+    // A name longer than 255 bytes.
+    std::string tooLong;
+    for (int label = 0; label < 5; ++label) {
+        tooLong += (label > 0 ? "." : "") + std::string(60, 'a');
+    }
+    Bytes longName = Response(7, {{tooLong, dns::kTypeA, "", {1, 2, 3, 4}}}, {});
+    EXPECT_FALSE(ReadDnsMessage(longName));
+    // Our own query reads back as the question it asks.
+    const Bytes query = DnsQuery(9, "_smb._tcp.local", dns::kTypePtr);
+    const Asked asked = ReadQuestion(query);
+    EXPECT_EQ(asked.id, 9);
+    EXPECT_EQ(asked.name, "_smb._tcp.local");
+    EXPECT_EQ(asked.type, dns::kTypePtr);
+}
+
+} // namespace
+} // namespace vexor
