@@ -20,7 +20,7 @@ struct DnsSdTiming {
     std::chrono::milliseconds answerWindow{150};
     // One-shot queries are asked again, in case UDP lost a question or an
     // answer: this long after the first, and twice that after the second.
-    std::chrono::milliseconds repeatDelay{200};
+    std::chrono::milliseconds repeatDelay{100};
     // Queries of one kind asked in all: the first and its repeats.
     int asks = 3;
     // A network that announces more than this is not followed further.

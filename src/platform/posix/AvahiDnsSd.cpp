@@ -22,7 +22,7 @@ constexpr int kMaxResolves = 1024;
 // (RFC 6762, section 6) and the daemon answers from its cache at once. The
 // browse is therefore complete once this much time has passed since it began,
 // no resolve is under way, and nothing new has come for the quiet time.
-constexpr std::chrono::milliseconds kSettled{600};
+constexpr std::chrono::milliseconds kSettled{450};
 constexpr std::chrono::milliseconds kQuiet{150};
 
 struct PollDeleter {
