@@ -19,6 +19,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
+
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <sys/wait.h>
@@ -78,6 +81,48 @@ int RunChild(const std::string& scenario, int argc, char** argv) {
     return RunLinuxWindow(argc, argv, sockets, network, shell, observers);
 }
 
+// The libraries only a refresh uses, as /proc/self/maps names those mapped.
+std::string RefreshLibrariesMapped() {
+    std::FILE* maps = std::fopen("/proc/self/maps", "r");
+    std::string found;
+    char line[4096];
+    while (maps != nullptr && std::fgets(line, sizeof line, maps) != nullptr) {
+        for (const char* library : {"libcurl", "libxml2", "libavahi-client", "libsmbclient"}) {
+            if (std::strstr(line, library) != nullptr && found.find(library) == std::string::npos) {
+                found += std::string(library) + " ";
+            }
+        }
+    }
+    if (maps != nullptr) {
+        std::fclose(maps);
+    }
+    return found.empty() ? "nenhuma" : found;
+}
+
+// The real program, once its window is painted: nothing that only a refresh
+// needs has been loaded.
+int RunPainted(char** argv) {
+    return RunLinuxProgram(1, argv, {.started = {}, .shown = [](QWidget&) {
+                                         QTimer::singleShot(100, qApp, [] {
+                                             std::printf("%s\n", RefreshLibrariesMapped().c_str());
+                                             std::fflush(stdout);
+                                             QApplication::quit();
+                                         });
+                                     }});
+}
+
+TEST(LinuxProgram, ThePaintedWindowHasLoadedNothingOnlyARefreshNeeds) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const std::string command = "'" + gSelf + "' --pintada 2>/dev/null";
+    std::FILE* child = popen(command.c_str(), "r");
+    ASSERT_NE(child, nullptr);
+    char chunk[256] = {};
+    const bool read = std::fgets(chunk, sizeof chunk, child) != nullptr;
+    pclose(child);
+    ASSERT_TRUE(read);
+    EXPECT_STREQ(chunk, "nenhuma\n");
+}
+
 TEST(LinuxProgram, StartUpMessagesComeBeforeTheWindowAndFailedLibrariesEndTheProgram) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     for (const auto& c : fakes::kStartupScenarios) {
@@ -101,6 +146,9 @@ TEST(LinuxProgram, StartUpMessagesComeBeforeTheWindowAndFailedLibrariesEndThePro
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--filho") {
         return vexor::RunChild(argv[2], 1, argv);
+    }
+    if (argc == 2 && std::string(argv[1]) == "--pintada") {
+        return vexor::RunPainted(argv);
     }
     vexor::gSelf = argv[0];
     testing::InitGoogleTest(&argc, argv);

@@ -1,5 +1,6 @@
 #include "AvahiDnsSd.h"
 
+#include "SharedLibrary.h"
 #include "discovery/DnsSdAnswer.h"
 
 #include <avahi-client/client.h>
@@ -25,14 +26,54 @@ constexpr int kMaxResolves = 1024;
 constexpr std::chrono::milliseconds kSettled{450};
 constexpr std::chrono::milliseconds kQuiet{150};
 
+// The Avahi client libraries, loaded on the first refresh rather than at
+// start-up; where they are missing, the program's own queries serve instead.
+class AvahiLibraries {
+  public:
+    AvahiLibraries() {
+        ready_ = common_.Bind(pollNew, "avahi_simple_poll_new") &&
+                 common_.Bind(pollFree, "avahi_simple_poll_free") &&
+                 common_.Bind(pollGet, "avahi_simple_poll_get") &&
+                 common_.Bind(pollIterate, "avahi_simple_poll_iterate") &&
+                 client_.Bind(clientNew, "avahi_client_new") &&
+                 client_.Bind(clientFree, "avahi_client_free") &&
+                 client_.Bind(browserNew, "avahi_service_browser_new") &&
+                 client_.Bind(browserFree, "avahi_service_browser_free") &&
+                 client_.Bind(resolverNew, "avahi_service_resolver_new") &&
+                 client_.Bind(resolverFree, "avahi_service_resolver_free");
+    }
+    bool ready() const { return ready_; }
+
+    decltype(&avahi_simple_poll_new) pollNew = nullptr;
+    decltype(&avahi_simple_poll_free) pollFree = nullptr;
+    decltype(&avahi_simple_poll_get) pollGet = nullptr;
+    decltype(&avahi_simple_poll_iterate) pollIterate = nullptr;
+    decltype(&avahi_client_new) clientNew = nullptr;
+    decltype(&avahi_client_free) clientFree = nullptr;
+    decltype(&avahi_service_browser_new) browserNew = nullptr;
+    decltype(&avahi_service_browser_free) browserFree = nullptr;
+    decltype(&avahi_service_resolver_new) resolverNew = nullptr;
+    decltype(&avahi_service_resolver_free) resolverFree = nullptr;
+
+  private:
+    SharedLibrary common_{"libavahi-common.so.3"};
+    SharedLibrary client_{"libavahi-client.so.3"};
+    bool ready_ = false;
+};
+
+const AvahiLibraries& Avahi() {
+    static const AvahiLibraries libraries;
+    return libraries;
+}
+
 struct PollDeleter {
-    void operator()(AvahiSimplePoll* poll) const { avahi_simple_poll_free(poll); }
+    void operator()(AvahiSimplePoll* poll) const { Avahi().pollFree(poll); }
 };
 struct ClientDeleter {
-    void operator()(AvahiClient* client) const { avahi_client_free(client); }
+    void operator()(AvahiClient* client) const { Avahi().clientFree(client); }
 };
 struct BrowserDeleter {
-    void operator()(AvahiServiceBrowser* browser) const { avahi_service_browser_free(browser); }
+    void operator()(AvahiServiceBrowser* browser) const { Avahi().browserFree(browser); }
 };
 
 struct BrowseState {
@@ -58,7 +99,7 @@ void Resolved(AvahiServiceResolver* resolver, AvahiIfIndex, AvahiProtocol, Avahi
             (*state.found)(std::move(*machine));
         }
     }
-    avahi_service_resolver_free(resolver);
+    Avahi().resolverFree(resolver);
     --state.pending;
 }
 
@@ -70,9 +111,9 @@ void Browsed(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiProtocol protoco
     switch (event) {
     case AVAHI_BROWSER_NEW:
         if (state.started < kMaxResolves &&
-            avahi_service_resolver_new(state.client, interface, protocol, name, type, domain,
-                                       AVAHI_PROTO_INET, static_cast<AvahiLookupFlags>(0), Resolved,
-                                       &state) != nullptr) {
+            Avahi().resolverNew(state.client, interface, protocol, name, type, domain,
+                                AVAHI_PROTO_INET, static_cast<AvahiLookupFlags>(0), Resolved,
+                                &state) != nullptr) {
             ++state.started;
             ++state.pending;
         }
@@ -90,15 +131,17 @@ void Browsed(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiProtocol protoco
 
 bool BrowseDnsSd(const FoundSink& found, Clock::time_point deadline) {
     const auto start = Clock::now();
-    const std::unique_ptr<AvahiSimplePoll, PollDeleter> poll(avahi_simple_poll_new());
+    if (!Avahi().ready()) {
+        return false;
+    }
+    const std::unique_ptr<AvahiSimplePoll, PollDeleter> poll(Avahi().pollNew());
     if (!poll) {
         return false;
     }
     int error = 0;
     // Without AVAHI_CLIENT_NO_FAIL the client fails at once where no daemon runs.
-    const std::unique_ptr<AvahiClient, ClientDeleter> client(
-        avahi_client_new(avahi_simple_poll_get(poll.get()), static_cast<AvahiClientFlags>(0),
-                         nullptr, nullptr, &error));
+    const std::unique_ptr<AvahiClient, ClientDeleter> client(Avahi().clientNew(
+        Avahi().pollGet(poll.get()), static_cast<AvahiClientFlags>(0), nullptr, nullptr, &error));
     if (!client) {
         return false;
     }
@@ -107,9 +150,9 @@ bool BrowseDnsSd(const FoundSink& found, Clock::time_point deadline) {
     state.found = &found;
     std::vector<std::unique_ptr<AvahiServiceBrowser, BrowserDeleter>> browsers;
     for (const char* type : kDnsSdMachineTypes) {
-        if (AvahiServiceBrowser* browser = avahi_service_browser_new(
-                client.get(), AVAHI_IF_UNSPEC, AVAHI_PROTO_INET, type, nullptr,
-                static_cast<AvahiLookupFlags>(0), Browsed, &state)) {
+        if (AvahiServiceBrowser* browser =
+                Avahi().browserNew(client.get(), AVAHI_IF_UNSPEC, AVAHI_PROTO_INET, type, nullptr,
+                                   static_cast<AvahiLookupFlags>(0), Browsed, &state)) {
             browsers.emplace_back(browser);
         }
     }
@@ -122,9 +165,8 @@ bool BrowseDnsSd(const FoundSink& found, Clock::time_point deadline) {
         // Wake for the deadline, or to look again whether the browse has settled.
         const auto wake = std::min(deadline, std::max(start + kSettled, state.lastEvent + kQuiet));
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(wake - now);
-        if (now >= deadline ||
-            avahi_simple_poll_iterate(
-                poll.get(), static_cast<int>(std::max<long long>(left.count(), 1))) != 0) {
+        if (now >= deadline || Avahi().pollIterate(poll.get(), static_cast<int>(std::max<long long>(
+                                                                   left.count(), 1))) != 0) {
             break;
         }
     }

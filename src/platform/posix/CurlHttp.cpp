@@ -1,17 +1,56 @@
 #include "CurlHttp.h"
 
+#include "SharedLibrary.h"
+
 #include <curl/curl.h>
 #include <memory>
-#include <mutex>
 
 namespace vexor {
 namespace {
 
+// libcurl, loaded on the first metadata request: with its TLS, LDAP, SSH and
+// Kerberos libraries it is most of what a bare start would map for nothing.
+class CurlLibrary {
+  public:
+    CurlLibrary() {
+        const bool complete = library_.Bind(globalInit, "curl_global_init") &&
+                              library_.Bind(easyInit, "curl_easy_init") &&
+                              library_.Bind(easyCleanup, "curl_easy_cleanup") &&
+                              library_.Bind(easySetopt, "curl_easy_setopt") &&
+                              library_.Bind(easyPerform, "curl_easy_perform") &&
+                              library_.Bind(easyGetinfo, "curl_easy_getinfo") &&
+                              library_.Bind(slistAppend, "curl_slist_append") &&
+                              library_.Bind(slistFreeAll, "curl_slist_free_all");
+        // libcurl's global start-up is not thread-safe: it is made here, once,
+        // under the function-local static's own guard.
+        ready_ = complete && globalInit(CURL_GLOBAL_NOTHING) == CURLE_OK;
+    }
+    bool ready() const { return ready_; }
+
+    decltype(&curl_global_init) globalInit = nullptr;
+    decltype(&curl_easy_init) easyInit = nullptr;
+    decltype(&curl_easy_cleanup) easyCleanup = nullptr;
+    decltype(&curl_easy_setopt) easySetopt = nullptr;
+    decltype(&curl_easy_perform) easyPerform = nullptr;
+    decltype(&curl_easy_getinfo) easyGetinfo = nullptr;
+    decltype(&curl_slist_append) slistAppend = nullptr;
+    decltype(&curl_slist_free_all) slistFreeAll = nullptr;
+
+  private:
+    SharedLibrary library_{"libcurl.so.4"};
+    bool ready_ = false;
+};
+
+const CurlLibrary& Curl() {
+    static const CurlLibrary library;
+    return library;
+}
+
 struct EasyDeleter {
-    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+    void operator()(CURL* curl) const { Curl().easyCleanup(curl); }
 };
 struct ListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+    void operator()(curl_slist* list) const { Curl().slistFreeAll(list); }
 };
 
 struct Received {
@@ -34,30 +73,31 @@ std::size_t Collect(char* data, std::size_t size, std::size_t count, void* user)
 
 std::optional<std::string> CurlPost(const std::string& url, const std::string& body,
                                     std::chrono::milliseconds limit, std::size_t maxBytes) {
-    // libcurl's global start-up is not thread-safe and is made once for the process.
-    static std::once_flag started;
-    std::call_once(started, [] { curl_global_init(CURL_GLOBAL_NOTHING); });
-    const std::unique_ptr<CURL, EasyDeleter> curl(curl_easy_init());
+    const CurlLibrary& lib = Curl();
+    if (!lib.ready()) {
+        return std::nullopt;
+    }
+    const std::unique_ptr<CURL, EasyDeleter> curl(lib.easyInit());
     if (!curl) {
         return std::nullopt;
     }
     const std::unique_ptr<curl_slist, ListDeleter> headers(
-        curl_slist_append(nullptr, "Content-Type: application/soap+xml"));
+        lib.slistAppend(nullptr, "Content-Type: application/soap+xml"));
     Received received{{}, maxBytes};
     CURL* easy = curl.get();
-    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http");
-    curl_easy_setopt(easy, CURLOPT_NOPROXY, "*");
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(limit.count()));
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body.data());
-    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, Collect);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &received);
+    lib.easySetopt(easy, CURLOPT_URL, url.c_str());
+    lib.easySetopt(easy, CURLOPT_PROTOCOLS_STR, "http");
+    lib.easySetopt(easy, CURLOPT_NOPROXY, "*");
+    lib.easySetopt(easy, CURLOPT_NOSIGNAL, 1L);
+    lib.easySetopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(limit.count()));
+    lib.easySetopt(easy, CURLOPT_HTTPHEADER, headers.get());
+    lib.easySetopt(easy, CURLOPT_POSTFIELDS, body.data());
+    lib.easySetopt(easy, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
+    lib.easySetopt(easy, CURLOPT_WRITEFUNCTION, Collect);
+    lib.easySetopt(easy, CURLOPT_WRITEDATA, &received);
     long status = 0;
-    if (curl_easy_perform(easy) != CURLE_OK ||
-        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status != 200) {
+    if (lib.easyPerform(easy) != CURLE_OK ||
+        lib.easyGetinfo(easy, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status != 200) {
         return std::nullopt;
     }
     return std::move(received.body);

@@ -1,15 +1,63 @@
 #include "LibXml2Reader.h"
 
+#include "SharedLibrary.h"
+
 #include <libxml/parser.h>
 #include <libxml/xmlreader.h>
-
-#include <mutex>
 
 namespace vexor {
 namespace {
 
+// libxml2, loaded when the first discovery message is read rather than at
+// start-up.
+class LibXml2 {
+  public:
+    LibXml2() {
+        const bool complete = library_.Bind(initParser, "xmlInitParser") &&
+                              library_.Bind(readerForMemory, "xmlReaderForMemory") &&
+                              library_.Bind(freeReader, "xmlFreeTextReader") &&
+                              library_.Bind(setErrorHandler, "xmlTextReaderSetErrorHandler") &&
+                              library_.Bind(read, "xmlTextReaderRead") &&
+                              library_.Bind(readState, "xmlTextReaderReadState") &&
+                              library_.Bind(nodeType, "xmlTextReaderNodeType") &&
+                              library_.Bind(localName, "xmlTextReaderConstLocalName") &&
+                              library_.Bind(namespaceUri, "xmlTextReaderConstNamespaceUri") &&
+                              library_.Bind(value, "xmlTextReaderConstValue") &&
+                              library_.Bind(isEmptyElement, "xmlTextReaderIsEmptyElement");
+        // libxml2 must be initialised once before threads use it; started by
+        // two threads at once its globals race. The function-local static that
+        // holds this object makes it once.
+        if (complete) {
+            initParser();
+        }
+        ready_ = complete;
+    }
+    bool ready() const { return ready_; }
+
+    decltype(&xmlInitParser) initParser = nullptr;
+    decltype(&xmlReaderForMemory) readerForMemory = nullptr;
+    decltype(&xmlFreeTextReader) freeReader = nullptr;
+    decltype(&xmlTextReaderSetErrorHandler) setErrorHandler = nullptr;
+    decltype(&xmlTextReaderRead) read = nullptr;
+    decltype(&xmlTextReaderReadState) readState = nullptr;
+    decltype(&xmlTextReaderNodeType) nodeType = nullptr;
+    decltype(&xmlTextReaderConstLocalName) localName = nullptr;
+    decltype(&xmlTextReaderConstNamespaceUri) namespaceUri = nullptr;
+    decltype(&xmlTextReaderConstValue) value = nullptr;
+    decltype(&xmlTextReaderIsEmptyElement) isEmptyElement = nullptr;
+
+  private:
+    SharedLibrary library_{"libxml2.so.2"};
+    bool ready_ = false;
+};
+
+const LibXml2& Xml() {
+    static const LibXml2 library;
+    return library;
+}
+
 struct ReaderDeleter {
-    void operator()(xmlTextReader* reader) const { xmlFreeTextReader(reader); }
+    void operator()(xmlTextReader* reader) const { Xml().freeReader(reader); }
 };
 
 std::string Text(const xmlChar* text) {
@@ -25,21 +73,21 @@ class LibXml2Reader : public IXmlReader {
     explicit LibXml2Reader(std::string_view document)
         // The reader reads from the caller's bytes; the document outlives it.
         : document_(document),
-          reader_(xmlReaderForMemory(
+          reader_(Xml().readerForMemory(
               document_.data(), static_cast<int>(document_.size()), nullptr, nullptr,
               XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOCDATA)) {
         if (reader_) {
-            xmlTextReaderSetErrorHandler(reader_.get(), Quiet, nullptr);
+            Xml().setErrorHandler(reader_.get(), Quiet, nullptr);
         }
     }
 
     bool Read(XmlNodeType& type) override {
-        if (!reader_ || failed_ || xmlTextReaderRead(reader_.get()) != 1) {
-            failed_ = failed_ || !reader_ ||
-                      xmlTextReaderReadState(reader_.get()) != XML_TEXTREADER_MODE_EOF;
+        if (!reader_ || failed_ || Xml().read(reader_.get()) != 1) {
+            failed_ =
+                failed_ || !reader_ || Xml().readState(reader_.get()) != XML_TEXTREADER_MODE_EOF;
             return false;
         }
-        switch (xmlTextReaderNodeType(reader_.get())) {
+        switch (Xml().nodeType(reader_.get())) {
         case XML_READER_TYPE_ELEMENT:
             type = XmlNodeType::Element;
             break;
@@ -63,14 +111,10 @@ class LibXml2Reader : public IXmlReader {
         return true;
     }
     bool Complete() const override { return reader_ && !failed_; }
-    std::string LocalName() const override {
-        return Text(xmlTextReaderConstLocalName(reader_.get()));
-    }
-    std::string NamespaceUri() const override {
-        return Text(xmlTextReaderConstNamespaceUri(reader_.get()));
-    }
-    std::string Value() const override { return Text(xmlTextReaderConstValue(reader_.get())); }
-    bool IsEmptyElement() const override { return xmlTextReaderIsEmptyElement(reader_.get()) == 1; }
+    std::string LocalName() const override { return Text(Xml().localName(reader_.get())); }
+    std::string NamespaceUri() const override { return Text(Xml().namespaceUri(reader_.get())); }
+    std::string Value() const override { return Text(Xml().value(reader_.get())); }
+    bool IsEmptyElement() const override { return Xml().isEmptyElement(reader_.get()) == 1; }
 
   private:
     std::string_view document_;
@@ -81,13 +125,9 @@ class LibXml2Reader : public IXmlReader {
 } // namespace
 
 std::unique_ptr<IXmlReader> NewLibXml2Reader(std::string_view document) {
-    if (document.size() > static_cast<std::size_t>(INT32_MAX)) {
+    if (document.size() > static_cast<std::size_t>(INT32_MAX) || !Xml().ready()) {
         return nullptr;
     }
-    // libxml2 must be initialised once before threads use it; started by two
-    // threads at once its globals race.
-    static std::once_flag initialised;
-    std::call_once(initialised, [] { xmlInitParser(); });
     return std::make_unique<LibXml2Reader>(document);
 }
 

@@ -1,8 +1,9 @@
 #include "SmbNetwork.h"
 
+#include "SharedLibrary.h"
+
 #include <cerrno>
 #include <cstring>
-#include <dlfcn.h>
 #include <libsmbclient.h>
 
 namespace vexor {
@@ -34,11 +35,8 @@ struct SmbEntry {
 // close to a hundred Samba libraries that the window does not need until then.
 class SmbLibrary {
   public:
-    SmbLibrary() : handle_(dlopen("libsmbclient.so.0", RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE)) {
-        if (handle_ == nullptr) {
-            return;
-        }
-        const bool complete =
+    SmbLibrary() {
+        complete_ =
             Bind(newContext, "smbc_new_context") && Bind(freeContext, "smbc_free_context") &&
             Bind(initContext, "smbc_init_context") && Bind(setDebug, "smbc_setDebug") &&
             Bind(setTimeout, "smbc_setTimeout") &&
@@ -50,22 +48,9 @@ class SmbLibrary {
             Bind(getOpendir, "smbc_getFunctionOpendir") &&
             Bind(getReaddir, "smbc_getFunctionReaddir") &&
             Bind(getClosedir, "smbc_getFunctionClosedir") && Bind(urlencode, "smbc_urlencode");
-        if (!complete) {
-            dlclose(handle_);
-            handle_ = nullptr;
-        }
     }
-    // The library stays mapped after this (RTLD_NODELETE): Samba registers
-    // exit-time handlers that must still find their code.
-    ~SmbLibrary() {
-        if (handle_ != nullptr) {
-            dlclose(handle_);
-        }
-    }
-    SmbLibrary(const SmbLibrary&) = delete;
-    SmbLibrary& operator=(const SmbLibrary&) = delete;
 
-    bool loaded() const { return handle_ != nullptr; }
+    bool loaded() const { return complete_; }
 
     decltype(&smbc_new_context) newContext = nullptr;
     decltype(&smbc_free_context) freeContext = nullptr;
@@ -84,11 +69,11 @@ class SmbLibrary {
 
   private:
     template <typename Function> bool Bind(Function& function, const char* name) {
-        function = reinterpret_cast<Function>(dlsym(handle_, name));
-        return function != nullptr;
+        return library_.Bind(function, name);
     }
 
-    void* handle_;
+    SharedLibrary library_{"libsmbclient.so.0"};
+    bool complete_ = false;
 };
 
 SmbLibrary& Smb() {
