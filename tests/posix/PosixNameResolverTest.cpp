@@ -19,8 +19,15 @@ using namespace std::chrono_literals;
 std::string Dotted(const std::vector<Ipv4>& addresses) {
     std::string text;
     for (const Ipv4& a : addresses) {
-        text += (text.empty() ? "" : ",") + std::to_string(a[0]) + "." + std::to_string(a[1]) +
-                "." + std::to_string(a[2]) + "." + std::to_string(a[3]);
+        if (!text.empty()) {
+            text += ',';
+        }
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (i > 0) {
+                text += '.';
+            }
+            text += std::to_string(a[i]);
+        }
     }
     return text.empty() ? "-" : text;
 }
