@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Version.h"
+
 #include "frmPrincipal.h"
 
 #include "platform/TextOutput.h"
@@ -26,6 +28,6 @@ std::string BuildCsvReport(const std::string& localName,
                            const std::vector<std::string>& machineNames,
                            const std::vector<std::string>& networkLines);
 
-constexpr const char* kVersionText = "Vexor Moralto 2.5\n";
+constexpr const char* kVersionText = "Vexor Moralto " VEXOR_VERSION_SHORT "\n";
 
 } // namespace vexor

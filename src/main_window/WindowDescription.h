@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Version.h"
+
 #include <array>
 #include <cstdint>
 #include <string_view>
@@ -44,7 +46,7 @@ struct WindowDescription {
 };
 
 inline constexpr WindowDescription kMainWindow{
-    "Vexor Moralto - v2.5",
+    "Vexor Moralto - v" VEXOR_VERSION_SHORT,
     6900,
     3780,
     kWindowFont,
