@@ -7,7 +7,7 @@
 ensure_packages $BUILD_PACKAGES $TEST_PACKAGES
 
 build=build-bench
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --preset bench >/dev/null
 # shellcheck disable=SC2086
 cmake --build "$build" --parallel "$(nproc)" --target $TARGETS >/dev/null
 

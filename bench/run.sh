@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 ensure_packages $BUILD_PACKAGES $RUN_PACKAGES $DISPLAY_PACKAGES
 
 build=build-bench
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --preset bench >/dev/null
 cmake --build "$build" --parallel "$(nproc)" --target bench_startup_probe bench_bare_window bench_refresh
 
 display=${BENCH_DISPLAY:-120}

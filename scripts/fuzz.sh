@@ -10,9 +10,8 @@ cd "$(dirname "$0")/.."
 ensure_packages $FUZZ_PACKAGES
 
 build=build-fuzz
-CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXOR_FUZZ=ON \
-    -DVEXOR_BUILD_QT=OFF -DVEXOR_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --parallel "$(nproc)"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz --parallel "$(nproc)"
 mkdir -p "$build/crashes"
 seconds=${FUZZ_SECONDS:-60}
 status=0

@@ -8,8 +8,8 @@ cd "$(dirname "$0")/.."
 
 # shellcheck disable=SC2086
 ensure_packages $BUILD_PACKAGES $RUN_PACKAGES
-cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DVEXOR_BUILD_TESTS=OFF >/dev/null
-cmake --build build-release --parallel "$(nproc)"
+cmake --preset release >/dev/null
+cmake --build --preset release --parallel "$(nproc)"
 program=build-release/src/vexormoralto
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
@@ -28,6 +28,8 @@ trap 'kill "$xvfb" 2>/dev/null || true' EXIT
 export DISPLAY=":$display"
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 icewm >/dev/null 2>&1 &
+wm=$!
+trap 'kill "$wm" "$xvfb" 2>/dev/null || true' EXIT
 "$program" "$@" &
 app=$!
 sleep 3

@@ -14,8 +14,8 @@ fi
 # shellcheck disable=SC2086
 ensure_packages $BUILD_PACKAGES $DISPLAY_PACKAGES $PACKAGING_PACKAGES iproute2 util-linux
 
-cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DVEXOR_BUILD_TESTS=OFF >/dev/null
-cmake --build build-release --parallel "$(nproc)"
+cmake --preset release >/dev/null
+cmake --build --preset release --parallel "$(nproc)"
 rm -f build-release/*.deb
 (cd build-release && cpack -G DEB >/dev/null)
 bash tests/packaging/debian_package.sh build-release/vexormoralto_*_amd64.deb build-release/package-test

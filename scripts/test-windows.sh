@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 ensure_packages $WINDOWS_PACKAGES
 
 cmake --preset windows >/dev/null
-cmake --build build-windows --parallel "$(nproc)"
+cmake --build --preset windows --parallel "$(nproc)"
 # The release program: stripped, under 1 MiB, and needing only system DLLs.
 program=build-windows/src/vexormoralto.exe
 size=$(stat -c %s "$program")
@@ -24,8 +24,8 @@ foreign=$(x86_64-w64-mingw32-objdump -p "$program" | sed -n 's/^\s*DLL Name: //p
 [ -z "$foreign" ] || { echo "FAIL: $program needs DLLs beyond the system's: $foreign" >&2; exit 1; }
 echo "release program: $size bytes, stripped, system DLLs only"
 
-cmake --preset windows-i686 -DVEXOR_BUILD_TESTS=OFF >/dev/null
-cmake --build build-windows-i686 --parallel "$(nproc)" --target vexormoralto
+cmake --preset windows-i686 >/dev/null
+cmake --build --preset windows-i686 --parallel "$(nproc)"
 echo "32-bit program compiled: build-windows-i686/src/vexormoralto.exe"
 
 # A private, quiet Wine prefix of its own, with Wine's fonts where Wine 8 looks.
