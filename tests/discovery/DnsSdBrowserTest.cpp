@@ -222,7 +222,7 @@ Outcome Browse(Zone zone) {
                           const Ipv4& a = machine.address;
                           outcome.found.push_back(machine.name + "@" + std::to_string(a[3]));
                       },
-                      start + 2s, {50ms, 20ms, 3, 1024});
+                      start + 2s, {100ms, 100ms, 3, 1024});
     outcome.took = Clock::now() - start;
     outcome.queries = link.queries();
     std::sort(outcome.found.begin(), outcome.found.end());
@@ -291,8 +291,9 @@ TEST(DnsSdBrowser, FindsEachHostOnceAskingOnlyForWhatIsMissing) {
         const Outcome outcome = Browse(c.zone);
         EXPECT_EQ(outcome.found, c.found) << c.what;
         EXPECT_EQ(outcome.queries, c.queries) << c.what;
-        // Asked at 0, 20 and 60 ms, settled 50 ms after the last ask.
-        EXPECT_LT(outcome.took, 400ms) << c.what;
+        // Asked at 0, 100 and 300 ms, settled 100 ms after the last ask; the
+        // scripted answers come at once, well before a repeat is due.
+        EXPECT_LT(outcome.took, 1000ms) << c.what;
     }
 }
 
