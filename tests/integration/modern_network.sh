@@ -23,6 +23,10 @@ PREFIX=vxw
 # name address role [workgroup or domain]
 #   classic: SMB1 browse master and wsdd    smb2: SMB2-only smbd and wsdd
 #   domain: wsdd in a domain, no smbd        nas, workstation: avahi-daemon only
+#   member: an SMB1 server on the master's browse list (smbd and nmbd)
+#   wsd: wsdd in a workgroup, no smbd
+# VEXOR_NETWORK_HOSTS names a file of such lines to bring up instead (the
+# benchmarks' larger networks).
 HOSTS=(
     "APOLO 11 classic CLASSICO"
     "ATENA 12 smb2 ESCRITORIO"
@@ -33,6 +37,9 @@ HOSTS=(
     "estacao 22 workstation"
     "macbook 23 nas"
 )
+if [ -n "${VEXOR_NETWORK_HOSTS:-}" ]; then
+    mapfile -t HOSTS <"$VEXOR_NETWORK_HOSTS"
+fi
 # Hosts whose firewall drops TCP 139 and 445 without an answer.
 FIREWALLED="DEMETER macbook"
 TARPIT_ADDRESS=$SUBNET.30
@@ -52,7 +59,12 @@ write_smb_config() {
     local browse="disable netbios = yes
    server min protocol = SMB2_02
    smb ports = 445"
-    if [ "$role" = classic ]; then
+    if [ "$role" = member ]; then
+        browse="local master = no
+   preferred master = no
+   os level = 0
+   server min protocol = NT1"
+    elif [ "$role" = classic ]; then
         browse="local master = yes
    preferred master = yes
    domain master = yes
@@ -140,10 +152,10 @@ start_host() {
     mkdir -p "$dir"
     case " $FIREWALLED " in *" $name "*) add_firewall "$namespace" ;; esac
     case "$role" in
-    classic | smb2)
+    classic | smb2 | member)
         write_smb_config "$name" "$address" "$role" "$group" "$dir"
         local daemons="smbd -D -s /etc/samba/smb.conf"
-        [ "$role" = classic ] && daemons="$daemons && nmbd -D -s /etc/samba/smb.conf"
+        [ "$role" != smb2 ] && daemons="$daemons && nmbd -D -s /etc/samba/smb.conf"
         ip netns exec "$namespace" unshare -m --propagation private sh -c "$(mounts_for "$dir") $daemons"
         ;;
     esac
@@ -152,7 +164,7 @@ start_host() {
     local uuid
     uuid=$(printf '00000000-0000-4000-8000-%012d' "$last")
     case "$role" in
-    classic | smb2)
+    classic | smb2 | wsd)
         ip netns exec "$namespace" wsdd -4 -i eth0 -U "$uuid" -n "$name" -w "$group" \
             >"$dir/wsdd.log" 2>&1 &
         ;;
@@ -207,15 +219,32 @@ in_client() {
 # Every host is seen: the classic master's browse list, each wsdd, each
 # avahi-daemon through the client's own daemon.
 network_ready() {
-    grep -q '^"APOLO" ' "$state/APOLO/cache/browse.dat" 2>/dev/null || return 1
-    in_client smbclient -g -N -L //APOLO 2>/dev/null | grep -q '^Workgroup|CLASSICO|' || return 1
-    # The browse list is read from whichever host holds the master browser name.
-    in_client nmblookup -M -- - 2>/dev/null | grep -q '__MSBROWSE__' || return 1
+    local line name last role group master="" workgroup=""
+    for line in "${HOSTS[@]}"; do
+        read -r name last role group <<<"$line"
+        if [ "$role" = classic ]; then
+            master=$name
+            workgroup=$group
+            break
+        fi
+    done
+    if [ -n "$master" ]; then
+        grep -q "^\"$master\" " "$state/$master/cache/browse.dat" 2>/dev/null || return 1
+        in_client smbclient -g -N -L "//$master" 2>/dev/null | grep -q "^Workgroup|$workgroup|" || return 1
+        # The browse list is read from whichever host holds the master browser name.
+        in_client nmblookup -M -- - 2>/dev/null | grep -q '__MSBROWSE__' || return 1
+        for line in "${HOSTS[@]}"; do
+            read -r name last role group <<<"$line"
+            [ "$role" = member ] || continue
+            grep -q "^\"$name\" " "$state/$master/cache/browse.dat" 2>/dev/null || return 1
+        done
+    fi
     local browse
     browse=$(in_client avahi-browse -pt _smb._tcp 2>/dev/null; in_client avahi-browse -pt _device-info._tcp 2>/dev/null)
-    grep -q 'nas-sala' <<<"$browse" && grep -q 'estacao' <<<"$browse" &&
-        grep -q 'macbook' <<<"$browse" || return 1
-    local line name
+    for line in "${HOSTS[@]}"; do
+        read -r name last role group <<<"$line"
+        case "$role" in nas | workstation) grep -q ";$name;" <<<"$browse" || return 1 ;; esac
+    done
     for line in "${HOSTS[@]}"; do
         read -r name _ <<<"$line"
         [ -f "$state/$name/wsdd.log" ] || continue
@@ -247,7 +276,7 @@ up)
         start_host $line
     done
     start_client
-    for _ in $(seq 120); do
+    for _ in $(seq "${VEXOR_READY_SECONDS:-120}"); do
         if network_ready; then
             echo "Modern network ready in $state"
             exit 0
