@@ -11,18 +11,21 @@ members=${SMB_SERVERS:-29}
 pcs=${WSD_PCS:-80}
 boxes=${DNSSD_BOXES:-40}
 hosts=$(mktemp /tmp/vexor-large-hosts.XXXXXX)
-# Addresses from .11 up, leaving out the client's (.100) and the hostile peer's (.30).
+# Addresses from .11 up, leaving out the client's (.100) and the hostile peer's
+# (.30). Kept in a variable, not printed by a function: a command substitution
+# runs in a subshell and would hand every host the same address.
 next=11
-address() {
+take_address() {
     while [ "$next" -eq 100 ] || [ "$next" -eq 30 ]; do next=$((next + 1)); done
-    echo "$next"
+    address=$next
     next=$((next + 1))
 }
 {
-    echo "MESTRE $(address) classic GRANDE"
-    for i in $(seq -w 1 "$members"); do echo "SRV$i $(address) member GRANDE"; done
-    for i in $(seq -w 1 "$pcs"); do echo "PC$i $(address) wsd ESCRITORIO"; done
-    for i in $(seq -w 1 "$boxes"); do echo "nas$i $(address) nas"; done
+    take_address
+    echo "MESTRE $address classic GRANDE"
+    for i in $(seq -w 1 "$members"); do take_address; echo "SRV$i $address member GRANDE"; done
+    for i in $(seq -w 1 "$pcs"); do take_address; echo "PC$i $address wsd ESCRITORIO"; done
+    for i in $(seq -w 1 "$boxes"); do take_address; echo "nas$i $address nas"; done
 } >"$hosts"
 [ "$next" -le 255 ] || { echo "too many machines for one /24" >&2; exit 2; }
 export VEXOR_NETWORK_HOSTS=$hosts VEXOR_READY_SECONDS=${VEXOR_READY_SECONDS:-300}

@@ -1,5 +1,6 @@
 // Each source of the neighbourhood alone, one after another, as the program
-// runs them on Linux: the machines each reports and the milliseconds it took.
+// runs them on Linux: the machines each reports, when it reported the last of
+// them, and the milliseconds it took to return.
 #include "discovery/WsdClient.h"
 #include "platform/posix/AvahiDnsSd.h"
 #include "platform/posix/CurlHttp.h"
@@ -25,12 +26,21 @@ int main() {
                    {"DNS-SD", std::make_shared<LinuxDnsSdSource>(seams)}};
     for (const auto& [name, source] : sources) {
         std::atomic<int> found{0};
+        std::atomic<long long> last{0};
         const auto start = Clock::now();
-        source->Find([&](FoundMachine) { ++found; }, start + MergedNetwork::kRefreshDeadline);
-        const auto took =
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-        std::printf("%-13s %4d machines in %5lld ms\n", name, found.load(),
-                    static_cast<long long>(took));
+        const auto since = [start] {
+            return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start)
+                .count();
+        };
+        source->Find(
+            [&](FoundMachine) {
+                ++found;
+                last = since();
+            },
+            start + MergedNetwork::kRefreshDeadline);
+        const long long took = since();
+        std::printf("%-13s %4d machines, the last at %5lld ms, returned at %5lld ms\n", name,
+                    found.load(), last.load(), took);
     }
     return 0;
 }

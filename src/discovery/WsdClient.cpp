@@ -20,11 +20,18 @@ std::span<const std::uint8_t> Bytes(const std::string& text) {
 }
 
 // A multicast message sent on every interface, and sent again once after the
-// repeat delay, since UDP may lose either copy.
+// repeat delay, since UDP may lose either copy. A Resolve has one device to
+// answer it: once its answer is in, nothing was lost and the repeat is left out,
+// which spares every device on the link one more message to read per device,
+// and the exchange no longer waits for other answers to it.
 struct Multicast {
+    std::string id;
     std::string message;
     Clock::time_point repeatAt;
+    Clock::time_point answersUntil;
+    bool oneAnswer = false;
     bool repeated = false;
+    bool answered = false;
 };
 
 class Exchange {
@@ -36,11 +43,11 @@ class Exchange {
 
     void Run() {
         const std::string probeId = NewMessageId();
-        Send(probeId, WsdProbe(probeId));
+        Send(probeId, WsdProbe(probeId), false);
         for (;;) {
             const auto now = Clock::now();
             RepeatDue(now);
-            const auto stop = std::min(listenUntil_, deadline_);
+            const auto stop = std::min(ListenUntil(), deadline_);
             if (now >= stop) {
                 break;
             }
@@ -58,14 +65,24 @@ class Exchange {
         bool fetched = false;
     };
 
-    void Send(const std::string& id, std::string message) {
+    void Send(const std::string& id, std::string message, bool oneAnswer) {
         ours_.insert(id);
         for (const Ipv4& via : interfaces_) {
             socket_.SendTo(Bytes(message), {kWsdGroup, kWsdPort}, via);
         }
         const auto now = Clock::now();
-        listenUntil_ = std::max(listenUntil_, now + timing_.repeatDelay + timing_.answerWindow);
-        sent_.push_back({std::move(message), now + timing_.repeatDelay});
+        sent_.push_back({id, std::move(message), now + timing_.repeatDelay,
+                         now + timing_.repeatDelay + timing_.answerWindow, oneAnswer});
+    }
+
+    Clock::time_point ListenUntil() const {
+        auto until = Clock::time_point::min();
+        for (const Multicast& multicast : sent_) {
+            if (!multicast.answered) {
+                until = std::max(until, multicast.answersUntil);
+            }
+        }
+        return until;
     }
 
     void RepeatDue(Clock::time_point now) {
@@ -98,6 +115,12 @@ class Exchange {
             !seenMessages_.insert(reply->messageId).second) {
             return;
         }
+        for (Multicast& multicast : sent_) {
+            if (multicast.oneAnswer && multicast.id == reply->relatesTo) {
+                multicast.repeated = true;
+                multicast.answered = true;
+            }
+        }
         for (const WsdMatch& match : reply->matches) {
             // A device is its endpoint as spoken for by one sender: a peer that
             // claims another device's endpoint does not hide that device.
@@ -122,7 +145,7 @@ class Exchange {
                 device.resolveSent = true;
                 // The answer comes from the same sender, under the same key.
                 const std::string resolveId = NewMessageId();
-                Send(resolveId, WsdResolve(resolveId, match.endpoint));
+                Send(resolveId, WsdResolve(resolveId, match.endpoint), true);
             }
         }
     }
@@ -157,7 +180,6 @@ class Exchange {
     std::set<std::string> seenMessages_;
     std::map<std::pair<std::string, Ipv4>, Device> devices_;
     std::vector<Multicast> sent_;
-    Clock::time_point listenUntil_{};
     // Declared last: destroyed first, so no Get outlives what it uses.
     TaskPool gets_;
 };

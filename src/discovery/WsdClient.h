@@ -11,7 +11,8 @@ namespace vexor {
 
 struct WsdTiming {
     // A multicast message is sent twice, the repeat 50 to 250 ms after the
-    // first (the protocol's MULTICAST_UDP_REPEAT, UDP_MIN_DELAY, UDP_MAX_DELAY).
+    // first (the protocol's MULTICAST_UDP_REPEAT, UDP_MIN_DELAY, UDP_MAX_DELAY);
+    // a Resolve whose answer came before its repeat is not repeated.
     std::chrono::milliseconds repeatDelay{100};
     // How long answers to a Probe or a Resolve are awaited after its repeat:
     // responders answer within 500 ms (APP_MAX_DELAY), plus a LAN round trip.
