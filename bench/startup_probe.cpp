@@ -1,6 +1,6 @@
 // The program itself, reporting its first paint.
 #include "FirstPaint.h"
-#include "LinuxProgram.h"
+#include "app/LinuxProgram.h"
 
 int main(int argc, char** argv) {
     return vexor::RunLinuxProgram(argc, argv,

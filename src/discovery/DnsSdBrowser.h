@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DiscoverySeams.h"
 #include "MergedNetwork.h"
 #include "Neighbourhood.h"
+#include "platform/api/DiscoverySeams.h"
 
 #include <chrono>
 

@@ -3,8 +3,8 @@
 #include "MergedNetwork.h"
 #include "Neighbourhood.h"
 #include "network/modNetwork.h"
-#include "platform/NetworkEnumeration.h"
-#include "platform/ResourcePacker.h"
+#include "platform/api/NetworkEnumeration.h"
+#include "platform/common/ResourcePacker.h"
 
 #include <vector>
 

@@ -1,14 +1,11 @@
 #pragma once
 
-#include <array>
-#include <cstdint>
+#include "platform/api/Ipv4.h"
+
 #include <string>
 #include <string_view>
 
 namespace vexor {
-
-// An IPv4 address as its four bytes in network order.
-using Ipv4 = std::array<std::uint8_t, 4>;
 
 // ASCII letters in lower case; every other byte as it is. Network names compare
 // this way whatever the locale.

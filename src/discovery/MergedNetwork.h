@@ -2,8 +2,8 @@
 
 #include "NameAnswerCache.h"
 #include "Neighbourhood.h"
-#include "platform/NetworkEnumeration.h"
-#include "platform/ResourcePacker.h"
+#include "platform/api/NetworkEnumeration.h"
+#include "platform/common/ResourcePacker.h"
 
 #include <atomic>
 #include <chrono>

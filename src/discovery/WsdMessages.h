@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DiscoverySeams.h"
+#include "platform/api/DiscoverySeams.h"
 
 #include <optional>
 #include <string>

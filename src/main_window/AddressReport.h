@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Shell.h"
-#include "platform/Window.h"
+#include "platform/api/Shell.h"
+#include "platform/api/Window.h"
 
 #include <string>
 

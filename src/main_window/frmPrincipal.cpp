@@ -2,8 +2,8 @@
 
 #include "AddressReport.h"
 #include "ReportLocation.h"
-#include "Utf8Text.h"
 #include "network/modNetwork.h"
+#include "platform/common/Utf8Text.h"
 #include "resolver/AddressText.h"
 
 #include <algorithm>

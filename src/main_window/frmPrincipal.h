@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/NetworkEnumeration.h"
-#include "platform/Shell.h"
-#include "platform/Sockets.h"
-#include "platform/Window.h"
+#include "platform/api/NetworkEnumeration.h"
+#include "platform/api/Shell.h"
+#include "platform/api/Sockets.h"
+#include "platform/api/Window.h"
 #include "resolver/clsIPHostResolver.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/NetworkEnumeration.h"
-#include "platform/Window.h"
+#include "platform/api/NetworkEnumeration.h"
+#include "platform/api/Window.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/NetworkEnumeration.h"
-#include "platform/ResourcePacker.h"
+#include "platform/api/NetworkEnumeration.h"
+#include "platform/common/ResourcePacker.h"
 
 #include <map>
 #include <string>

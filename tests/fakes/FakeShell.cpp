@@ -1,7 +1,7 @@
 #include "FakeShell.h"
-#include "main_window/Utf8Text.h"
+#include "platform/common/Utf8Text.h"
 
-#include "platform/FileReplace.h"
+#include "platform/common/FileReplace.h"
 
 #include <atomic>
 #include <fstream>

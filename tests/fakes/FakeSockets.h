@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Sockets.h"
+#include "platform/api/Sockets.h"
 
 #include <array>
 #include <map>

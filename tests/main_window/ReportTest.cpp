@@ -1,7 +1,7 @@
 #include "FormHarness.h"
 
 #include "main_window/ReportLocation.h"
-#include "platform/FileReplace.h"
+#include "platform/common/FileReplace.h"
 
 #include <gtest/gtest.h>
 

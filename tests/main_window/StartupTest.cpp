@@ -1,6 +1,6 @@
 #include "FormHarness.h"
 
-#include "main_window/Utf8Text.h"
+#include "platform/common/Utf8Text.h"
 
 #include <gtest/gtest.h>
 

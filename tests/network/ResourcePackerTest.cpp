@@ -1,4 +1,4 @@
-#include "platform/ResourcePacker.h"
+#include "platform/common/ResourcePacker.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/TextOutput.h"
-#include "platform/Window.h"
+#include "platform/api/TextOutput.h"
+#include "platform/api/Window.h"
 
 #include <functional>
 #include <stdexcept>

@@ -1,8 +1,8 @@
 #include "PosixShell.h"
 
 #include "XdgUserDirs.h"
-#include "main_window/Utf8Text.h"
-#include "platform/FileReplace.h"
+#include "platform/common/FileReplace.h"
+#include "platform/common/Utf8Text.h"
 
 #include <locale.h>
 #include <wctype.h>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "PosixNameResolver.h"
-#include "platform/OwnedHostRecord.h"
-#include "platform/Sockets.h"
+#include "platform/api/Sockets.h"
+#include "platform/common/OwnedHostRecord.h"
 
 #include <array>
 #include <memory>

@@ -2,7 +2,7 @@
 
 #include "discovery/MergedNetwork.h"
 #include "discovery/Neighbourhood.h"
-#include "platform/ResourcePacker.h"
+#include "platform/common/ResourcePacker.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Window.h"
+#include "platform/api/Window.h"
 
 class QLabel;
 class QLineEdit;

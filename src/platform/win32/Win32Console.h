@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TextOutput.h"
+#include "platform/api/TextOutput.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "Win32Shell.h"
 
 #include "WinText.h"
-#include "platform/FileReplace.h"
+#include "platform/common/FileReplace.h"
 
 #include <memory>
 #include <vector>

@@ -2,8 +2,8 @@
 
 #include "discovery/AheadResolver.h"
 #include "discovery/NameAnswerCache.h"
-#include "platform/OwnedHostRecord.h"
-#include "platform/Sockets.h"
+#include "platform/api/Sockets.h"
+#include "platform/common/OwnedHostRecord.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Win32Window.h"
-#include "platform/Window.h"
+#include "platform/api/Window.h"
 
 namespace vexor::win32 {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "discovery/DiscoverySeams.h"
+#include "platform/api/DiscoverySeams.h"
 
 #include <memory>
 #include <string_view>

@@ -1,14 +1,14 @@
 #include "Win32Program.h"
 
-#include "Win32Console.h"
-#include "Win32Neighbourhood.h"
-#include "Win32Shell.h"
-#include "Win32Sockets.h"
-#include "Win32Toolkit.h"
-#include "Win32Window.h"
-#include "main_window/ReportCommand.h"
+#include "cli/ReportCommand.h"
 #include "main_window/WindowDescription.h"
 #include "main_window/frmPrincipal.h"
+#include "platform/win32/Win32Console.h"
+#include "platform/win32/Win32Neighbourhood.h"
+#include "platform/win32/Win32Shell.h"
+#include "platform/win32/Win32Sockets.h"
+#include "platform/win32/Win32Toolkit.h"
+#include "platform/win32/Win32Window.h"
 
 #include <cstdio>
 

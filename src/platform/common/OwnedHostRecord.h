@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Sockets.h"
-#include "discovery/HostName.h"
+#include "platform/api/Ipv4.h"
+#include "platform/api/Sockets.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FilePath.h"
+#include "platform/common/FilePath.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // at start-up when the library or the host-name lookup fails. Each case runs
 // the program in a child process of this test, because a failed start-up ends
 // the process.
-#include "LinuxProgram.h"
+#include "app/LinuxProgram.h"
 #include "FakeNetwork.h"
 #include "FakeShell.h"
 #include "FakeSockets.h"

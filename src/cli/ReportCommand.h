@@ -2,9 +2,9 @@
 
 #include "Version.h"
 
-#include "frmPrincipal.h"
+#include "main_window/frmPrincipal.h"
 
-#include "platform/TextOutput.h"
+#include "platform/api/TextOutput.h"
 
 #include <optional>
 #include <string>

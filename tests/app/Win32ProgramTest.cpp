@@ -2,7 +2,7 @@
 // at start-up when the library or the host-name lookup fails. Each case runs
 // the program in a child process of this test, which watches its windows from
 // outside as the user would, because a failed start-up ends the process.
-#include "platform/win32/Win32Program.h"
+#include "app/Win32Program.h"
 #include "DisplayTest.h"
 #include "FakeNetwork.h"
 #include "FakeShell.h"

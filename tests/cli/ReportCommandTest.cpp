@@ -1,4 +1,4 @@
-#include "main_window/ReportCommand.h"
+#include "cli/ReportCommand.h"
 #include "FormHarness.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HostName.h"
+#include "Ipv4.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "ReportCommand.h"
 
-#include "AddressReport.h"
-#include "platform/FileReplace.h"
+#include "main_window/AddressReport.h"
+#include "platform/common/FileReplace.h"
 #include "platform/headless/HeadlessToolkit.h"
 
 #include <string_view>

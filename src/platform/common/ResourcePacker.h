@@ -1,6 +1,6 @@
 #pragma once
 
-#include "NetworkEnumeration.h"
+#include "platform/api/NetworkEnumeration.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "platform/FilePath.h"
+#include "platform/common/FilePath.h"
 
 #include <gtest/gtest.h>
 

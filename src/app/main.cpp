@@ -1,6 +1,6 @@
 // The program's entry point: runs this system's build of the program.
 #ifdef _WIN32
-#include "platform/win32/Win32Program.h"
+#include "Win32Program.h"
 
 #include <windows.h>
 

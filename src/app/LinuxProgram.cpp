@@ -1,6 +1,6 @@
 #include "LinuxProgram.h"
 
-#include "main_window/ReportCommand.h"
+#include "cli/ReportCommand.h"
 #include "main_window/WindowDescription.h"
 #include "main_window/frmPrincipal.h"
 #include "platform/posix/LinuxNetwork.h"
