@@ -12,24 +12,6 @@ std::optional<std::string> Copy(const char* text) {
     return text == nullptr ? std::nullopt : std::optional<std::string>(text);
 }
 
-class Closer {
-  public:
-    Closer(INetworkEnumeration& network, NetEnumHandle handle)
-        : network_(network), handle_(handle) {}
-    ~Closer() { network_.closeEnum(handle_); }
-    Closer(const Closer&) = delete;
-    Closer& operator=(const Closer&) = delete;
-
-  private:
-    INetworkEnumeration& network_;
-    NetEnumHandle handle_;
-};
-
-std::string WithoutBackslashes(std::string name) {
-    name.erase(std::remove(name.begin(), name.end(), '\\'), name.end());
-    return name;
-}
-
 NetResource Record(const ResourceEntry& entry) {
     NetResource record{entry.scope, entry.type, entry.displayType, entry.usage,
                        nullptr,     nullptr,    nullptr,           nullptr};
@@ -49,7 +31,7 @@ std::uint32_t ReadContainer(INetworkEnumeration& network, const NetResource* con
         status != net::kNoError) {
         return status;
     }
-    const Closer closer(network, handle);
+    const EnumerationCloser closer(network, handle);
     std::vector<NetResource> buffer(kFirstBuffer / sizeof(NetResource));
     while (entries.size() < kMaxEntriesPerContainer) {
         std::int32_t count = -1;

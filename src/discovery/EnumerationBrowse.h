@@ -2,7 +2,6 @@
 
 #include "MergedNetwork.h"
 #include "Neighbourhood.h"
-#include "network/modNetwork.h"
 #include "platform/api/NetworkEnumeration.h"
 #include "platform/common/ResourcePacker.h"
 

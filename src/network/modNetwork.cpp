@@ -8,27 +8,8 @@
 namespace vexor {
 namespace {
 
-// Closes an open enumeration when its level of the walk ends, on every path.
-class EnumerationCloser {
-  public:
-    EnumerationCloser(INetworkEnumeration& network, NetEnumHandle handle)
-        : network_(network), handle_(handle) {}
-    ~EnumerationCloser() { network_.closeEnum(handle_); }
-    EnumerationCloser(const EnumerationCloser&) = delete;
-    EnumerationCloser& operator=(const EnumerationCloser&) = delete;
-
-  private:
-    INetworkEnumeration& network_;
-    NetEnumHandle handle_;
-};
-
 std::string StringFromPointer(const char* text) {
     return text == nullptr ? std::string() : std::string(text);
-}
-
-std::string WithoutBackslashes(std::string name) {
-    name.erase(std::remove(name.begin(), name.end(), '\\'), name.end());
-    return name;
 }
 
 class Walker {

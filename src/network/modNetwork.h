@@ -12,10 +12,6 @@ namespace vexor {
 // Size of the buffer each level of the walk reads its entries into.
 constexpr std::uint32_t kEnumBufferSize = 31744;
 
-// A container's reads stop after this many entries, more than a list can ever
-// hold, so that a provider that keeps returning entries cannot hold the walk.
-constexpr std::size_t kMaxEntriesPerContainer = 65536;
-
 // Hands out the zero-filled enumeration buffers of the walk; null when memory
 // cannot be had.
 using EnumBufferAllocator = std::unique_ptr<std::byte[]> (*)(std::size_t size);

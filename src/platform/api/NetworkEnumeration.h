@@ -1,6 +1,9 @@
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace vexor {
 
@@ -60,5 +63,29 @@ class INetworkEnumeration {
                                        std::uint32_t* size) = 0;
     virtual std::uint32_t closeEnum(NetEnumHandle handle) = 0;
 };
+
+// A container's reads stop after this many entries, more than a list can ever
+// hold, so that a provider that keeps returning entries cannot hold a reader.
+constexpr std::size_t kMaxEntriesPerContainer = 65536;
+
+// Closes an open enumeration when the scope that opened it ends, on every path.
+class EnumerationCloser {
+  public:
+    EnumerationCloser(INetworkEnumeration& network, NetEnumHandle handle)
+        : network_(network), handle_(handle) {}
+    ~EnumerationCloser() { network_.closeEnum(handle_); }
+    EnumerationCloser(const EnumerationCloser&) = delete;
+    EnumerationCloser& operator=(const EnumerationCloser&) = delete;
+
+  private:
+    INetworkEnumeration& network_;
+    NetEnumHandle handle_;
+};
+
+// A server's remote name ("\\NAME") as the machine's name.
+inline std::string WithoutBackslashes(std::string name) {
+    name.erase(std::remove(name.begin(), name.end(), '\\'), name.end());
+    return name;
+}
 
 } // namespace vexor

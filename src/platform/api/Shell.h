@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/common/FilePath.h"
+#include "FilePath.h"
 
 #include <string>
 

@@ -1,6 +1,7 @@
 #include "PosixShell.h"
 
 #include "XdgUserDirs.h"
+#include "platform/api/Utf8Codec.h"
 #include "platform/common/FileReplace.h"
 #include "platform/common/Utf8Text.h"
 
@@ -54,44 +55,14 @@ std::string PosixShell::upperCase(const std::string& text) {
     std::string upper;
     std::size_t at = 0;
     while (at < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[at]);
-        const std::size_t length = lead < 0x80         ? 1
-                                   : (lead >> 5) == 6  ? 2
-                                   : (lead >> 4) == 14 ? 3
-                                   : (lead >> 3) == 30 ? 4
-                                                       : 0;
-        char32_t code = length == 1   ? lead
-                        : length == 2 ? lead & 0x1F
-                        : length == 3 ? lead & 0x0F
-                                      : lead & 0x07;
-        bool valid = length > 0 && at + length <= text.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[at + k]);
-            valid = (next & 0xC0) == 0x80;
-            code = (code << 6) | (next & 0x3F);
-        }
-        if (!valid) {
-            upper += text[at++];
+        const std::size_t start = at;
+        const auto code = NextFromUtf8(text, at);
+        if (!code) {
+            upper += text[start];
             continue;
         }
-        const auto mapped = static_cast<char32_t>(towupper_l(static_cast<wint_t>(code), utf8));
         // A mapping to another length in bytes is taken as it is.
-        if (mapped < 0x80) {
-            upper += static_cast<char>(mapped);
-        } else if (mapped < 0x800) {
-            upper += static_cast<char>(0xC0 | (mapped >> 6));
-            upper += static_cast<char>(0x80 | (mapped & 0x3F));
-        } else if (mapped < 0x10000) {
-            upper += static_cast<char>(0xE0 | (mapped >> 12));
-            upper += static_cast<char>(0x80 | ((mapped >> 6) & 0x3F));
-            upper += static_cast<char>(0x80 | (mapped & 0x3F));
-        } else {
-            upper += static_cast<char>(0xF0 | (mapped >> 18));
-            upper += static_cast<char>(0x80 | ((mapped >> 12) & 0x3F));
-            upper += static_cast<char>(0x80 | ((mapped >> 6) & 0x3F));
-            upper += static_cast<char>(0x80 | (mapped & 0x3F));
-        }
-        at += length;
+        AppendUtf8(upper, static_cast<char32_t>(towupper_l(static_cast<wint_t>(*code), utf8)));
     }
     return upper;
 }

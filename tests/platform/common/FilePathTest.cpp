@@ -1,4 +1,4 @@
-#include "platform/common/FilePath.h"
+#include "platform/api/FilePath.h"
 
 #include <gtest/gtest.h>
 

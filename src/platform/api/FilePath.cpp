@@ -1,67 +1,11 @@
 #include "FilePath.h"
 
+#include "Utf8Codec.h"
+
 namespace vexor {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
-
-void AppendUtf8(std::string& text, char32_t c) {
-    if (c < 0x80) {
-        text += static_cast<char>(c);
-    } else if (c < 0x800) {
-        text += static_cast<char>(0xC0 | (c >> 6));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        text += static_cast<char>(0xE0 | (c >> 12));
-        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        text += static_cast<char>(0xF0 | (c >> 18));
-        text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// The code point starting at `text[i]`, moving `i` past it; a bad sequence
-// gives U+FFFD and moves past its first byte only.
-char32_t NextFromUtf8(std::string_view text, std::size_t& i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    char32_t c = 0;
-    char32_t least = 0;
-    if (lead < 0x80) {
-        ++i;
-        return lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2, c = lead & 0x1F, least = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, c = lead & 0x0F, least = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, c = lead & 0x07, least = 0x10000;
-    } else {
-        ++i;
-        return kReplacement;
-    }
-    if (i + length > text.size()) {
-        ++i;
-        return kReplacement;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if ((next & 0xC0) != 0x80) {
-            ++i;
-            return kReplacement;
-        }
-        c = (c << 6) | (next & 0x3F);
-    }
-    if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-        ++i;
-        return kReplacement;
-    }
-    i += length;
-    return c;
-}
 
 // One overload of each pair is used, the one for this system's paths; paths of
 // eight-bit units are UTF-8 already.
@@ -92,7 +36,7 @@ char32_t NextFromUtf8(std::string_view text, std::size_t& i) {
 
 [[maybe_unused]] void NativeFromUtf8(std::string_view text, std::wstring& wide) {
     for (std::size_t i = 0; i < text.size();) {
-        const char32_t c = NextFromUtf8(text, i);
+        const char32_t c = NextFromUtf8(text, i).value_or(kReplacement);
         if (c >= 0x10000) {
             wide += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
             wide += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
