@@ -1,6 +1,7 @@
 #include "FileReplace.h"
 
 #include "FileCalls.h"
+#include "UniqueHandle.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -41,9 +42,7 @@ namespace {
 
 using namespace file_calls;
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
+using File = UniqueHandle<std::FILE, fclose>;
 
 // The reason a finished report could not take the old one's place.
 ShellResult RenameFailure(int error, int meaning) {
@@ -63,7 +62,7 @@ ShellResult ReplaceFileContents(const FilePath& requested, std::string_view byte
     }
     FilePath temporary;
     errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> file(CreateTemporaryBeside(path, temporary));
+    File file(CreateTemporaryBeside(path, temporary));
     if (!file) {
         const int error = errno;
         if (!temporary.empty()) {
@@ -97,8 +96,7 @@ bool DirectoryAcceptsNewFiles(const FilePath& directory) {
         return false;
     }
     FilePath temporary;
-    std::unique_ptr<std::FILE, FileCloser> file(
-        CreateTemporaryBeside(directory / "IP.txt", temporary));
+    File file(CreateTemporaryBeside(directory / "IP.txt", temporary));
     // Only a file that opened counts: Wine's GetTempFileNameW hands out a name
     // even when it could not create the file.
     const bool opened = file != nullptr;

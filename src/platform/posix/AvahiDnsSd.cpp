@@ -2,6 +2,7 @@
 
 #include "SharedLibrary.h"
 #include "discovery/DnsSdAnswer.h"
+#include "platform/common/UniqueHandle.h"
 
 #include <avahi-client/client.h>
 #include <avahi-client/lookup.h>
@@ -66,15 +67,16 @@ const AvahiLibraries& Avahi() {
     return libraries;
 }
 
-struct PollDeleter {
-    void operator()(AvahiSimplePoll* poll) const { Avahi().pollFree(poll); }
-};
-struct ClientDeleter {
-    void operator()(AvahiClient* client) const { Avahi().clientFree(client); }
-};
-struct BrowserDeleter {
-    void operator()(AvahiServiceBrowser* browser) const { Avahi().browserFree(browser); }
-};
+// What the loaded library hands out goes back through the same library.
+void FreePoll(AvahiSimplePoll* poll) {
+    Avahi().pollFree(poll);
+}
+void FreeClient(AvahiClient* client) {
+    Avahi().clientFree(client);
+}
+void FreeBrowser(AvahiServiceBrowser* browser) {
+    Avahi().browserFree(browser);
+}
 
 struct BrowseState {
     AvahiClient* client = nullptr;
@@ -134,13 +136,13 @@ bool BrowseDnsSd(const FoundSink& found, Clock::time_point deadline) {
     if (!Avahi().ready()) {
         return false;
     }
-    const std::unique_ptr<AvahiSimplePoll, PollDeleter> poll(Avahi().pollNew());
+    const UniqueHandle<AvahiSimplePoll, FreePoll> poll(Avahi().pollNew());
     if (!poll) {
         return false;
     }
     int error = 0;
     // Without AVAHI_CLIENT_NO_FAIL the client fails at once where no daemon runs.
-    const std::unique_ptr<AvahiClient, ClientDeleter> client(Avahi().clientNew(
+    const UniqueHandle<AvahiClient, FreeClient> client(Avahi().clientNew(
         Avahi().pollGet(poll.get()), static_cast<AvahiClientFlags>(0), nullptr, nullptr, &error));
     if (!client) {
         return false;
@@ -148,7 +150,7 @@ bool BrowseDnsSd(const FoundSink& found, Clock::time_point deadline) {
     BrowseState state;
     state.client = client.get();
     state.found = &found;
-    std::vector<std::unique_ptr<AvahiServiceBrowser, BrowserDeleter>> browsers;
+    std::vector<UniqueHandle<AvahiServiceBrowser, FreeBrowser>> browsers;
     for (const char* type : kDnsSdMachineTypes) {
         if (AvahiServiceBrowser* browser =
                 Avahi().browserNew(client.get(), AVAHI_IF_UNSPEC, AVAHI_PROTO_INET, type, nullptr,

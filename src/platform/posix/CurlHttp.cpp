@@ -1,6 +1,7 @@
 #include "CurlHttp.h"
 
 #include "SharedLibrary.h"
+#include "platform/common/UniqueHandle.h"
 
 #include <curl/curl.h>
 #include <memory>
@@ -46,12 +47,12 @@ const CurlLibrary& Curl() {
     return library;
 }
 
-struct EasyDeleter {
-    void operator()(CURL* curl) const { Curl().easyCleanup(curl); }
-};
-struct ListDeleter {
-    void operator()(curl_slist* list) const { Curl().slistFreeAll(list); }
-};
+void FreeEasy(CURL* curl) {
+    Curl().easyCleanup(curl);
+}
+void FreeList(curl_slist* list) {
+    Curl().slistFreeAll(list);
+}
 
 struct Received {
     std::string body;
@@ -77,11 +78,11 @@ std::optional<std::string> CurlPost(const std::string& url, const std::string& b
     if (!lib.ready()) {
         return std::nullopt;
     }
-    const std::unique_ptr<CURL, EasyDeleter> curl(lib.easyInit());
+    const UniqueHandle<CURL, FreeEasy> curl(lib.easyInit());
     if (!curl) {
         return std::nullopt;
     }
-    const std::unique_ptr<curl_slist, ListDeleter> headers(
+    const UniqueHandle<curl_slist, FreeList> headers(
         lib.slistAppend(nullptr, "Content-Type: application/soap+xml"));
     Received received{{}, maxBytes};
     CURL* easy = curl.get();

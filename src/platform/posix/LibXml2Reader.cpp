@@ -1,6 +1,7 @@
 #include "LibXml2Reader.h"
 
 #include "SharedLibrary.h"
+#include "platform/common/UniqueHandle.h"
 
 #include <libxml/parser.h>
 #include <libxml/xmlreader.h>
@@ -56,9 +57,9 @@ const LibXml2& Xml() {
     return library;
 }
 
-struct ReaderDeleter {
-    void operator()(xmlTextReader* reader) const { Xml().freeReader(reader); }
-};
+void FreeReader(xmlTextReader* reader) {
+    Xml().freeReader(reader);
+}
 
 std::string Text(const xmlChar* text) {
     return text == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(text));
@@ -118,7 +119,7 @@ class LibXml2Reader : public IXmlReader {
 
   private:
     std::string_view document_;
-    std::unique_ptr<xmlTextReader, ReaderDeleter> reader_;
+    UniqueHandle<xmlTextReader, FreeReader> reader_;
     bool failed_ = false;
 };
 

@@ -1,6 +1,7 @@
 #include "LocalLinkQuery.h"
 
 #include "NameQueryPackets.h"
+#include "platform/common/UniqueHandle.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -67,10 +68,6 @@ Ipv4 BytesOf(const sockaddr* address) {
     return bytes;
 }
 
-struct IfAddrsDeleter {
-    void operator()(ifaddrs* list) const { freeifaddrs(list); }
-};
-
 // One kind of query on its own socket: what it sends, where, and how its
 // answers read.
 struct Asker {
@@ -107,7 +104,7 @@ LocalLinkTargets InterfaceTargets() {
     if (getifaddrs(&raw) != 0) {
         return targets;
     }
-    const std::unique_ptr<ifaddrs, IfAddrsDeleter> list(raw);
+    const UniqueHandle<ifaddrs, freeifaddrs> list(raw);
     for (const ifaddrs* entry = list.get(); entry != nullptr; entry = entry->ifa_next) {
         if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET ||
             (entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_LOOPBACK) != 0) {

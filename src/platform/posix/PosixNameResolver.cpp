@@ -1,6 +1,7 @@
 #include "PosixNameResolver.h"
 
 #include "LocalLinkQuery.h"
+#include "platform/common/UniqueHandle.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,10 +14,6 @@
 namespace vexor {
 namespace {
 
-struct AddrInfoDeleter {
-    void operator()(addrinfo* list) const { freeaddrinfo(list); }
-};
-
 std::optional<PosixNameResolver::Answer> SystemLookup(const std::string& name) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -26,7 +23,7 @@ std::optional<PosixNameResolver::Answer> SystemLookup(const std::string& name) {
     if (getaddrinfo(name.c_str(), nullptr, &hints, &raw) != 0 || raw == nullptr) {
         return std::nullopt;
     }
-    const std::unique_ptr<addrinfo, AddrInfoDeleter> list(raw);
+    const UniqueHandle<addrinfo, freeaddrinfo> list(raw);
     PosixNameResolver::Answer answer;
     answer.canonicalName = list->ai_canonname != nullptr ? list->ai_canonname : name;
     for (const addrinfo* entry = list.get(); entry != nullptr; entry = entry->ai_next) {

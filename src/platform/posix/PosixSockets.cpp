@@ -1,4 +1,5 @@
 #include "PosixSockets.h"
+#include "platform/common/UniqueHandle.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -19,10 +20,6 @@ namespace {
 // Winsock's own figure for the sockets a 1.1 library supports.
 constexpr std::uint16_t kMaxSockets = 32767;
 
-struct IfAddrsDeleter {
-    void operator()(ifaddrs* list) const { freeifaddrs(list); }
-};
-
 Ipv4 BytesOf(const sockaddr* address) {
     Ipv4 bytes{};
     const auto* in = reinterpret_cast<const sockaddr_in*>(address);
@@ -42,7 +39,7 @@ std::vector<Ipv4> LocalInterfaceAddresses() {
     if (getifaddrs(&raw) != 0) {
         return {};
     }
-    const std::unique_ptr<ifaddrs, IfAddrsDeleter> list(raw);
+    const UniqueHandle<ifaddrs, freeifaddrs> list(raw);
     std::vector<Ipv4> external;
     std::vector<Ipv4> loopback;
     for (const ifaddrs* entry = list.get(); entry != nullptr; entry = entry->ifa_next) {

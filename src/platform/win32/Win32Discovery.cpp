@@ -2,6 +2,7 @@
 
 #include "WinText.h"
 #include "XmlLiteReader.h"
+#include "platform/common/UniqueHandle.h"
 
 // Winsock 2's headers must come before windows.h and iphlpapi.h.
 #include <winsock2.h>
@@ -125,10 +126,7 @@ class WinsockDatagramSocket : public IDatagramSocket {
     SOCKET socket_ = INVALID_SOCKET;
 };
 
-struct InternetClose {
-    void operator()(void* handle) const { WinHttpCloseHandle(handle); }
-};
-using InternetHandle = std::unique_ptr<void, InternetClose>;
+using InternetHandle = UniqueHandle<void, WinHttpCloseHandle>;
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "WinText.h"
 #include "platform/common/FileReplace.h"
+#include "platform/common/UniqueHandle.h"
 
 #include <memory>
 #include <vector>
@@ -17,21 +18,8 @@
 namespace vexor::win32 {
 namespace {
 
-// Closes a kernel handle when it goes out of scope.
-class HandleCloser {
-  public:
-    explicit HandleCloser(HANDLE handle) : handle_(handle) {}
-    ~HandleCloser() {
-        if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) {
-            CloseHandle(handle_);
-        }
-    }
-    HandleCloser(const HandleCloser&) = delete;
-    HandleCloser& operator=(const HandleCloser&) = delete;
-
-  private:
-    HANDLE handle_;
-};
+// A kernel handle that CreateProcess hands out (never INVALID_HANDLE_VALUE).
+using KernelHandle = UniqueHandle<void, CloseHandle>;
 
 std::string SystemMessage(DWORD error) {
     wchar_t* text = nullptr;
@@ -47,9 +35,6 @@ std::string SystemMessage(DWORD error) {
 }
 
 // Frees the text a shell call allocated with the COM task allocator.
-struct TaskMemoryFree {
-    void operator()(wchar_t* text) const { CoTaskMemFree(text); }
-};
 
 std::wstring WindowsDirectory() {
     const DWORD length = GetEnvironmentVariableW(L"WINDIR", nullptr, 0);
@@ -90,8 +75,8 @@ ShellResult StartProcess(const std::wstring& application, const std::wstring& co
         const DWORD error = GetLastError();
         return ShellResult{static_cast<int>(error), SystemMessage(error)};
     }
-    HandleCloser thread(process.hThread);
-    HandleCloser started(process.hProcess);
+    const KernelHandle thread(process.hThread);
+    const KernelHandle started(process.hProcess);
     return {};
 }
 
@@ -112,7 +97,7 @@ FilePath Win32Shell::programDirectory() {
 FilePath Win32Shell::documentsDirectory() {
     wchar_t* found = nullptr;
     const HRESULT result = SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &found);
-    const std::unique_ptr<wchar_t, TaskMemoryFree> path(found);
+    const UniqueHandle<wchar_t, CoTaskMemFree> path(found);
     if (FAILED(result) || path == nullptr) {
         return {};
     }

@@ -3,6 +3,7 @@
 #include "Win32Controls.h"
 #include "main_window/WindowDescription.h"
 #include "main_window/frmPrincipal.h"
+#include "platform/common/UniqueHandle.h"
 
 #include <map>
 #include <memory>
@@ -13,10 +14,7 @@
 
 namespace vexor::win32 {
 
-struct FontDeleter {
-    void operator()(HFONT font) const { DeleteObject(font); }
-};
-using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
+using FontHandle = UniqueHandle<std::remove_pointer_t<HFONT>, DeleteObject>;
 
 // The main window built with user32 from a window description. Frames are
 // group boxes beside the controls they hold; the message loop gives the window

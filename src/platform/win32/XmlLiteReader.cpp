@@ -1,6 +1,7 @@
 #include "XmlLiteReader.h"
 
 #include "WinText.h"
+#include "platform/common/UniqueHandle.h"
 
 #include <objidl.h>
 #include <shlwapi.h>
@@ -10,34 +11,23 @@
 namespace vexor::win32 {
 namespace {
 
-// Releases a COM interface when it goes out of scope.
-template <typename Interface> class ComRef {
-  public:
-    ComRef() = default;
-    ~ComRef() {
-        if (pointer_ != nullptr) {
-            pointer_->Release();
-        }
-    }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-
-    Interface** out() { return &pointer_; }
-    Interface* operator->() const { return pointer_; }
-    Interface* get() const { return pointer_; }
-
-  private:
-    Interface* pointer_ = nullptr;
-};
+// Gives back a reference to a COM interface.
+template <typename Interface> void Release(Interface* pointer) {
+    pointer->Release();
+}
+template <typename Interface> using ComRef = UniqueHandle<Interface, Release<Interface>>;
 
 class XmlLiteReader : public IXmlReader {
   public:
     explicit XmlLiteReader(std::string_view document) {
         stream_.reset(SHCreateMemStream(reinterpret_cast<const BYTE*>(document.data()),
                                         static_cast<UINT>(document.size())));
-        if (!stream_ ||
-            FAILED(CreateXmlReader(__uuidof(::IXmlReader), reinterpret_cast<void**>(reader_.out()),
-                                   nullptr)) ||
+        ::IXmlReader* created = nullptr;
+        if (stream_ && SUCCEEDED(CreateXmlReader(__uuidof(::IXmlReader),
+                                                 reinterpret_cast<void**>(&created), nullptr))) {
+            reader_.reset(created);
+        }
+        if (!reader_ ||
             FAILED(reader_->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) ||
             FAILED(reader_->SetProperty(XmlReaderProperty_XmlResolver, 0)) ||
             FAILED(reader_->SetInput(stream_.get()))) {
@@ -84,10 +74,6 @@ class XmlLiteReader : public IXmlReader {
     bool IsEmptyElement() const override { return reader_->IsEmptyElement() != FALSE; }
 
   private:
-    struct StreamRelease {
-        void operator()(IStream* stream) const { stream->Release(); }
-    };
-
     std::string Get(HRESULT (STDMETHODCALLTYPE ::IXmlReader::*read)(LPCWSTR*, UINT*)) const {
         LPCWSTR text = nullptr;
         UINT length = 0;
@@ -97,7 +83,7 @@ class XmlLiteReader : public IXmlReader {
         return WideToUtf8(std::wstring_view(text, length));
     }
 
-    std::unique_ptr<IStream, StreamRelease> stream_;
+    ComRef<IStream> stream_;
     ComRef<::IXmlReader> reader_;
     bool failed_ = false;
     bool ended_ = false;
