@@ -5,6 +5,7 @@
 #include "platform/posix/CurlHttp.h"
 #include "platform/posix/LibXml2Reader.h"
 #include "platform/posix/PosixDatagram.h"
+#include "platform/posix/PosixInterfaces.h"
 
 #include <chrono>
 #include <cstdio>

@@ -6,6 +6,7 @@
 #include "platform/posix/CurlHttp.h"
 #include "platform/posix/LibXml2Reader.h"
 #include "platform/posix/PosixDatagram.h"
+#include "platform/posix/PosixInterfaces.h"
 #include "platform/posix/SmbNetwork.h"
 
 #include <atomic>

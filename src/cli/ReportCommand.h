@@ -21,13 +21,6 @@ std::optional<int> RunReportCommand(const std::vector<std::string>& arguments,
                                     ISocketsLibrary& sockets, INetworkEnumeration& network,
                                     IShell& shell, ITextOutput& out, ITextOutput& err);
 
-// The CSV report: "origem,nome,endereco", then one line per local address and
-// one per network machine, quoted as RFC 4180 has it, every line ended by CR LF.
-std::string BuildCsvReport(const std::string& localName,
-                           const std::vector<std::string>& localAddresses,
-                           const std::vector<std::string>& machineNames,
-                           const std::vector<std::string>& networkLines);
-
 constexpr const char* kVersionText = "Vexor Moralto " VEXOR_VERSION_SHORT "\n";
 
 } // namespace vexor

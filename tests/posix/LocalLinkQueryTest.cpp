@@ -56,7 +56,7 @@ class Responder {
     Responder(const Responder&) = delete;
     Responder& operator=(const Responder&) = delete;
 
-    LocalLinkTargets::Endpoint endpoint() const { return {{127, 0, 0, 1}, socket_.port}; }
+    UdpEndpoint endpoint() const { return {{127, 0, 0, 1}, socket_.port}; }
     int queries() const { return queries_; }
 
   private:

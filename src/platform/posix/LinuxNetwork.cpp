@@ -4,6 +4,7 @@
 #include "CurlHttp.h"
 #include "LibXml2Reader.h"
 #include "PosixDatagram.h"
+#include "PosixInterfaces.h"
 #include "SmbNetwork.h"
 #include "discovery/WsdClient.h"
 

@@ -1,11 +1,10 @@
 #include "PosixDatagram.h"
 
-#include "LocalLinkQuery.h"
+#include "platform/common/ReceiveLoop.h"
+#include "platform/common/SocketAddress.h"
 
-#include <cstring>
-#include <netinet/in.h>
+#include <cmath>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace vexor {
@@ -24,28 +23,21 @@ class PosixDatagramSocket : public IDatagramSocket {
 
     bool SendTo(std::span<const std::uint8_t> bytes, const UdpEndpoint& to,
                 const Ipv4& via) override {
-        in_addr out{};
-        std::memcpy(&out, via.data(), 4);
-        setsockopt(fd_, IPPROTO_IP, IP_MULTICAST_IF, &out, sizeof out);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(to.port);
-        std::memcpy(&address.sin_addr, to.address.data(), 4);
+        const sockaddr_in out = SocketAddressOf({via, 0});
+        setsockopt(fd_, IPPROTO_IP, IP_MULTICAST_IF, &out.sin_addr, sizeof out.sin_addr);
+        const sockaddr_in address = SocketAddressOf(to);
         return sendto(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL,
                       reinterpret_cast<const sockaddr*>(&address), sizeof address) >= 0;
     }
 
     std::optional<Datagram> ReceiveUntil(std::chrono::steady_clock::time_point deadline) override {
-        for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
-                return std::nullopt;
-            }
-            pollfd wait{fd_, POLLIN, 0};
-            if (poll(&wait, 1, static_cast<int>(left.count())) <= 0) {
-                continue;
-            }
+        const auto wait = [this](std::chrono::microseconds left) {
+            pollfd readable{fd_, POLLIN, 0};
+            // Rounded up: a wait of less than a millisecond is not a busy loop.
+            const auto ms = static_cast<int>(std::ceil(static_cast<double>(left.count()) / 1000));
+            return poll(&readable, 1, ms) > 0;
+        };
+        const auto read = [this]() -> std::optional<Datagram> {
             Datagram datagram;
             datagram.bytes.resize(kMaxDatagram);
             sockaddr_in from{};
@@ -53,13 +45,13 @@ class PosixDatagramSocket : public IDatagramSocket {
             const ssize_t got = recvfrom(fd_, datagram.bytes.data(), datagram.bytes.size(),
                                          MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &length);
             if (got < 0) {
-                continue;
+                return std::nullopt;
             }
             datagram.bytes.resize(static_cast<std::size_t>(got));
-            std::memcpy(datagram.from.address.data(), &from.sin_addr, 4);
-            datagram.from.port = ntohs(from.sin_port);
+            datagram.from = EndpointOf(from);
             return datagram;
-        }
+        };
+        return vexor::ReceiveUntil(deadline, wait, read);
     }
 
   private:
@@ -78,15 +70,10 @@ std::unique_ptr<IDatagramSocket> OpenPosixDatagramSocket() {
     // answers with the rest. The system caps the size it grants.
     const int buffer = kReceiveBufferBytes;
     setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+    // The NetBIOS name query goes to each interface's broadcast address.
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
     return std::make_unique<PosixDatagramSocket>(fd);
-}
-
-std::vector<Ipv4> MulticastInterfaces() {
-    std::vector<Ipv4> addresses;
-    for (const auto& target : InterfaceTargets().mdns) {
-        addresses.push_back(target.interfaceAddress);
-    }
-    return addresses;
 }
 
 } // namespace vexor

@@ -1,6 +1,7 @@
 #include "PosixNameResolver.h"
 
 #include "LocalLinkQuery.h"
+#include "platform/common/SocketAddress.h"
 #include "platform/common/UniqueHandle.h"
 
 #include <algorithm>
@@ -27,9 +28,7 @@ std::optional<PosixNameResolver::Answer> SystemLookup(const std::string& name) {
     PosixNameResolver::Answer answer;
     answer.canonicalName = list->ai_canonname != nullptr ? list->ai_canonname : name;
     for (const addrinfo* entry = list.get(); entry != nullptr; entry = entry->ai_next) {
-        Ipv4 bytes{};
-        std::memcpy(bytes.data(), &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr,
-                    4);
+        const Ipv4 bytes = AddressOf(entry->ai_addr);
         // getaddrinfo repeats an address once per socket type; a host record lists it once.
         if (std::find(answer.addresses.begin(), answer.addresses.end(), bytes) ==
             answer.addresses.end()) {

@@ -1,4 +1,5 @@
 #include "PosixSockets.h"
+#include "platform/common/SocketAddress.h"
 #include "platform/common/UniqueHandle.h"
 
 #include <algorithm>
@@ -19,13 +20,6 @@ namespace {
 
 // Winsock's own figure for the sockets a 1.1 library supports.
 constexpr std::uint16_t kMaxSockets = 32767;
-
-Ipv4 BytesOf(const sockaddr* address) {
-    Ipv4 bytes{};
-    const auto* in = reinterpret_cast<const sockaddr_in*>(address);
-    std::memcpy(bytes.data(), &in->sin_addr, bytes.size());
-    return bytes;
-}
 
 bool IsOwnHostName(const char* name) {
     char own[256] = {};
@@ -48,7 +42,7 @@ std::vector<Ipv4> LocalInterfaceAddresses() {
             continue;
         }
         ((entry->ifa_flags & IFF_LOOPBACK) != 0 ? loopback : external)
-            .push_back(BytesOf(entry->ifa_addr));
+            .push_back(AddressOf(entry->ifa_addr));
     }
     return external.empty() ? loopback : external;
 }
@@ -92,16 +86,14 @@ const HostEnt* PosixSockets::hostByAddr(const char* address, int length, int typ
     if (address == nullptr || length != 4 || type != kAfInet) {
         return nullptr;
     }
-    sockaddr_in in{};
-    in.sin_family = AF_INET;
-    std::memcpy(&in.sin_addr, address, 4);
+    Ipv4 bytes{};
+    std::memcpy(bytes.data(), address, 4);
+    const sockaddr_in in = SocketAddressOf({bytes, 0});
     char host[NI_MAXHOST] = {};
     if (getnameinfo(reinterpret_cast<const sockaddr*>(&in), sizeof in, host, sizeof host, nullptr,
                     0, NI_NAMEREQD) != 0) {
         return nullptr;
     }
-    Ipv4 bytes{};
-    std::memcpy(bytes.data(), address, 4);
     return record_.Publish(host, {bytes});
 }
 
