@@ -159,7 +159,7 @@ std::uint32_t MergedNetwork::openEnum(std::uint32_t /*scope*/, std::uint32_t /*t
     if (handle == nullptr) {
         return net::kErrorInvalidParameter;
     }
-    Listing listing;
+    EntryListing listing;
     if (container == nullptr || container->lpRemoteName == nullptr) {
         Discover();
         ResourceEntry provider;
@@ -184,7 +184,7 @@ std::uint32_t MergedNetwork::enumResource(NetEnumHandle handle, std::int32_t* co
     if (found == open_.end() || count == nullptr || size == nullptr) {
         return net::kErrorInvalidHandle;
     }
-    return ReadResources(found->second.entries, found->second.next, count, buffer, size);
+    return found->second.Read(count, buffer, size);
 }
 
 std::uint32_t MergedNetwork::closeEnum(NetEnumHandle handle) {

@@ -71,10 +71,6 @@ class MergedNetwork : public INetworkEnumeration {
     bool SourcesOverrunning() const;
 
   private:
-    struct Listing {
-        std::vector<ResourceEntry> entries;
-        std::size_t next = 0;
-    };
     struct Slot {
         std::shared_ptr<INeighbourhoodSource> source;
         // Set while the source runs; a source still running from an earlier
@@ -94,7 +90,7 @@ class MergedNetwork : public INetworkEnumeration {
     std::vector<NeighbourhoodGroup> groups_;
     // Every machine listed, as "\\\\NAME".
     std::set<std::string> servers_;
-    std::map<std::uintptr_t, Listing> open_;
+    std::map<std::uintptr_t, EntryListing> open_;
     std::uintptr_t nextHandle_ = 1;
 };
 

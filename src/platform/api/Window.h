@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -15,6 +16,14 @@ class ListFullError : public std::runtime_error {
   public:
     ListFullError() : std::runtime_error("list box is full") {}
 };
+
+// The rule every list box keeps before it takes one more line: one that holds
+// `lines` already refuses it when they are kMaxListLines.
+inline void EnsureRoomForOneMoreLine(std::size_t lines) {
+    if (lines >= static_cast<std::size_t>(kMaxListLines)) {
+        throw ListFullError();
+    }
+}
 
 // Anything that takes new lines at its end.
 class IItemSink {

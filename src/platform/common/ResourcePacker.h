@@ -43,4 +43,16 @@ PackResult PackResources(const std::vector<ResourceEntry>& entries, std::size_t&
 std::uint32_t ReadResources(const std::vector<ResourceEntry>& entries, std::size_t& next,
                             std::int32_t* count, void* buffer, std::uint32_t* size);
 
+// What one open enumeration hands out, and how far its reads have come.
+struct EntryListing {
+    std::vector<ResourceEntry> entries;
+    std::size_t next = 0;
+
+    bool Exhausted() const { return next >= entries.size(); }
+    // The next read into the caller's buffer, as ReadResources makes it.
+    std::uint32_t Read(std::int32_t* count, void* buffer, std::uint32_t* size) {
+        return ReadResources(entries, next, count, buffer, size);
+    }
+};
+
 } // namespace vexor

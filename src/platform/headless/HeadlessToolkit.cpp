@@ -3,9 +3,7 @@
 namespace vexor {
 
 void HeadlessListBox::AddItem(const std::string& text) {
-    if (lines_.size() >= static_cast<std::size_t>(kMaxListLines)) {
-        throw ListFullError();
-    }
+    EnsureRoomForOneMoreLine(lines_.size());
     lines_.push_back(text);
     added_.push_back(text);
 }

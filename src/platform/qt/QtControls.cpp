@@ -8,9 +8,7 @@
 namespace vexor {
 
 void QtListBox::AddItem(const std::string& text) {
-    if (widget_.count() >= kMaxListLines) {
-        throw ListFullError();
-    }
+    EnsureRoomForOneMoreLine(static_cast<std::size_t>(widget_.count()));
     widget_.addItem(QString::fromStdString(text));
 }
 

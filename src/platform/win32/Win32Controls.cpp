@@ -17,9 +17,7 @@ std::wstring WindowText(HWND control) {
 } // namespace
 
 void Win32ListBox::AddItem(const std::string& text) {
-    if (count() >= kMaxListLines) {
-        throw ListFullError();
-    }
+    EnsureRoomForOneMoreLine(static_cast<std::size_t>(count()));
     const LRESULT added =
         SendMessageW(control_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf8ToWide(text).c_str()));
     if (added == LB_ERR || added == LB_ERRSPACE) {

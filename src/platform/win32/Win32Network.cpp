@@ -71,8 +71,8 @@ std::uint32_t Win32Network::openEnum(std::uint32_t scope, std::uint32_t type, st
 
 std::uint32_t Win32Network::enumResource(NetEnumHandle handle, std::int32_t* count, void* buffer,
                                          std::uint32_t* size) {
-    Pending& pending = pending_[handle];
-    if (pending.next >= pending.entries.size()) {
+    EntryListing& pending = pending_[handle];
+    if (pending.Exhausted()) {
         pending = {};
         const DWORD capacity = *size;
         // Records hold pointers: the buffer is allocated as records for their alignment.
@@ -95,7 +95,7 @@ std::uint32_t Win32Network::enumResource(NetEnumHandle handle, std::int32_t* cou
                                        Text(entry.lpProvider)});
         }
     }
-    return ReadResources(pending.entries, pending.next, count, buffer, size);
+    return pending.Read(count, buffer, size);
 }
 
 std::uint32_t Win32Network::closeEnum(NetEnumHandle handle) {

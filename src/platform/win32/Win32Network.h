@@ -21,11 +21,8 @@ class Win32Network : public INetworkEnumeration {
     std::uint32_t closeEnum(NetEnumHandle handle) override;
 
   private:
-    struct Pending {
-        std::vector<ResourceEntry> entries;
-        std::size_t next = 0;
-    };
-    std::map<NetEnumHandle, Pending> pending_;
+    // What each open enumeration read from WNet and has not yet handed on.
+    std::map<NetEnumHandle, EntryListing> pending_;
 };
 
 } // namespace vexor::win32
