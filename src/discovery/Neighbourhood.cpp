@@ -1,6 +1,7 @@
 #include "Neighbourhood.h"
 
 #include "HostName.h"
+#include "platform/api/Utf8Codec.h"
 
 #include <algorithm>
 #include <map>
@@ -34,41 +35,6 @@ bool AlphabeticalOrder(const std::string& a, const std::string& b) {
     return fa != fb ? fa < fb : a < b;
 }
 
-// The code point that starts `text` and its length in bytes; nothing when the
-// bytes there are not well-formed UTF-8 (overlong forms and surrogates included).
-std::optional<std::pair<char32_t, std::size_t>> NextCodePoint(std::string_view text) {
-    const auto lead = static_cast<unsigned char>(text[0]);
-    if (lead < 0x80) {
-        return std::pair<char32_t, std::size_t>{lead, 1};
-    }
-    std::size_t length = 0;
-    char32_t point = 0;
-    char32_t least = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2, point = lead & 0x1F, least = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, point = lead & 0x0F, least = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, point = lead & 0x07, least = 0x10000;
-    } else {
-        return std::nullopt;
-    }
-    if (text.size() < length) {
-        return std::nullopt;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[i]);
-        if ((next & 0xC0) != 0x80) {
-            return std::nullopt;
-        }
-        point = (point << 6) | (next & 0x3F);
-    }
-    if (point < least || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
-        return std::nullopt;
-    }
-    return std::pair<char32_t, std::size_t>{point, length};
-}
-
 // Characters that a list or a report must not carry: they are invisible, or
 // reorder the text around them.
 bool Unprintable(char32_t point) {
@@ -81,15 +47,15 @@ bool Unprintable(char32_t point) {
 
 std::optional<std::string> CleanNetworkName(std::string_view name) {
     std::string clean;
-    while (!name.empty()) {
-        const auto next = NextCodePoint(name);
-        if (!next) {
+    for (std::size_t at = 0; at < name.size();) {
+        const std::size_t start = at;
+        const auto point = NextFromUtf8(name, at);
+        if (!point) {
             return std::nullopt;
         }
-        if (!Unprintable(next->first)) {
-            clean += name.substr(0, next->second);
+        if (!Unprintable(*point)) {
+            clean += name.substr(start, at - start);
         }
-        name.remove_prefix(next->second);
     }
     const auto first = clean.find_first_not_of(' ');
     if (first == std::string::npos) {

@@ -10,8 +10,6 @@
 namespace vexor {
 namespace {
 
-// The largest UDP payload; a larger datagram cannot arrive.
-constexpr std::size_t kMaxDatagram = 65535;
 constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
 
 class PosixDatagramSocket : public IDatagramSocket {
@@ -37,21 +35,12 @@ class PosixDatagramSocket : public IDatagramSocket {
             const auto ms = static_cast<int>(std::ceil(static_cast<double>(left.count()) / 1000));
             return poll(&readable, 1, ms) > 0;
         };
-        const auto read = [this]() -> std::optional<Datagram> {
-            Datagram datagram;
-            datagram.bytes.resize(kMaxDatagram);
-            sockaddr_in from{};
+        const auto receive = [this](std::uint8_t* bytes, std::size_t size, sockaddr_in& from) {
             socklen_t length = sizeof from;
-            const ssize_t got = recvfrom(fd_, datagram.bytes.data(), datagram.bytes.size(),
-                                         MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &length);
-            if (got < 0) {
-                return std::nullopt;
-            }
-            datagram.bytes.resize(static_cast<std::size_t>(got));
-            datagram.from = EndpointOf(from);
-            return datagram;
+            return recvfrom(fd_, bytes, size, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from),
+                            &length);
         };
-        return vexor::ReceiveUntil(deadline, wait, read);
+        return vexor::ReceiveUntil(deadline, wait, receive);
     }
 
   private:

@@ -11,9 +11,6 @@
 namespace vexor::win32 {
 namespace {
 
-// The largest UDP payload; a larger datagram cannot arrive.
-constexpr std::size_t kMaxDatagram = 65535;
-
 // Winsock 2 is started for as long as the socket lives.
 class WinsockSession {
   public:
@@ -87,23 +84,13 @@ class WinsockDatagramSocket : public IDatagramSocket {
                           static_cast<long>(left.count() % 1000000)};
             return select(0, &readable, nullptr, nullptr, &limit) > 0;
         };
-        const auto read = [this]() -> std::optional<Datagram> {
-            Datagram datagram;
-            datagram.bytes.resize(kMaxDatagram);
-            sockaddr_in from{};
+        // A reply from a port that is closed (ICMP) fails the read, SOCKET_ERROR (-1).
+        const auto receive = [this](std::uint8_t* bytes, std::size_t size, sockaddr_in& from) {
             int length = sizeof from;
-            const int got = recvfrom(socket_, reinterpret_cast<char*>(datagram.bytes.data()),
-                                     static_cast<int>(datagram.bytes.size()), 0,
-                                     reinterpret_cast<sockaddr*>(&from), &length);
-            // A reply from a port that is closed (ICMP) fails the read and ends no wait.
-            if (got == SOCKET_ERROR) {
-                return std::nullopt;
-            }
-            datagram.bytes.resize(static_cast<std::size_t>(got));
-            datagram.from = EndpointOf(from);
-            return datagram;
+            return recvfrom(socket_, reinterpret_cast<char*>(bytes), static_cast<int>(size), 0,
+                            reinterpret_cast<sockaddr*>(&from), &length);
         };
-        return vexor::ReceiveUntil(deadline, wait, read);
+        return vexor::ReceiveUntil(deadline, wait, receive);
     }
 
   private:
