@@ -2,6 +2,7 @@
 #include "FakeShell.h"
 #include "FakeSockets.h"
 #include "FakeWindow.h"
+#include "contracts/BackendContracts.h"
 #include "main_window/frmPrincipal.h"
 #include "network/modNetwork.h"
 #include "platform/win32/Win32Network.h"
@@ -46,11 +47,8 @@ std::filesystem::path TestProgramDirectory() {
 
 TEST(Win32Sockets, RealStartupPassesTheCheckAndListsTheMachine) {
     Win32Sockets sockets;
-    SocketsStartupRecord record;
-    ASSERT_EQ(sockets.startup(0x0101, record), 0);
-    EXPECT_EQ(record.wVersion, 0x0101);
-    EXPECT_GE(record.iMaxSockets, 1);
-    EXPECT_EQ(sockets.cleanup(), 0);
+    contracts::ExpectStartupAndCleanup(sockets);
+    contracts::ExpectNameLookups(sockets);
 
     fakes::FakeNetwork network({});
     fakes::FakeShell shell;
@@ -295,9 +293,7 @@ TEST(Win32Shell, DocumentsFolderAndWhereNewFilesCanGo) {
 
 TEST(Win32Shell, UpperCaseFollowsUnicodeBeyondLatin1) {
     Win32Shell shell;
-    EXPECT_EQ(shell.upperCase("estação-sé"), "ESTAÇÃO-SÉ");
-    EXPECT_EQ(shell.upperCase("ÿšœž"), "ŸŠŒŽ");
-    EXPECT_EQ(shell.upperCase("сервер-β"), "СЕРВЕР-Β");
+    contracts::ExpectUnicodeUpperCase(shell);
 }
 
 } // namespace
