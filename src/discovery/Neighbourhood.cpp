@@ -80,7 +80,11 @@ std::optional<std::string> ListedName(const FoundMachine& machine) {
     return name;
 }
 
-std::vector<NeighbourhoodGroup> MergeNeighbourhood(const std::vector<FoundMachine>& found) {
+namespace {
+
+// One entry per machine, however many sources named it: the name as the most
+// trusted source spells it, and the group the most trusted source gives.
+std::map<std::string, Merged> MergeMachines(const std::vector<FoundMachine>& found) {
     std::map<std::string, Merged> machines;
     for (const FoundMachine& machine : found) {
         const auto listed = ListedName(machine);
@@ -107,6 +111,12 @@ std::vector<NeighbourhoodGroup> MergeNeighbourhood(const std::vector<FoundMachin
         }
     }
 
+    return machines;
+}
+
+// The machines in their groups, groups and machines in alphabetical order and
+// the machines of no group last.
+std::vector<NeighbourhoodGroup> GroupMachines(const std::map<std::string, Merged>& machines) {
     // Groups of one name from several sources are one, shown as first spelt by
     // the most trusted source.
     std::map<std::string, NeighbourhoodGroup> groups;
@@ -146,6 +156,12 @@ std::vector<NeighbourhoodGroup> MergeNeighbourhood(const std::vector<FoundMachin
         std::sort(group.machines.begin(), group.machines.end(), AlphabeticalOrder);
     }
     return ordered;
+}
+
+} // namespace
+
+std::vector<NeighbourhoodGroup> MergeNeighbourhood(const std::vector<FoundMachine>& found) {
+    return GroupMachines(MergeMachines(found));
 }
 
 } // namespace vexor

@@ -72,6 +72,7 @@ TEST(PosixSockets, KeepsTheSocketsContract) {
     PosixSockets sockets;
     contracts::ExpectStartupAndCleanup(sockets);
     contracts::ExpectNameLookups(sockets);
+    EXPECT_EQ(clsIPHostResolver(sockets).NameToAddress(""), "");
     // Winsock's own figure for the sockets a 1.1 library supports.
     SocketsStartupRecord record;
     ASSERT_EQ(sockets.startup(0x0101, record), 0);

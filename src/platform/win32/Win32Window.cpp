@@ -44,6 +44,42 @@ int ScreenDpi() {
     return dpi > 0 ? dpi : 96;
 }
 
+// The main window's class, with the program's icon at both sizes.
+void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kWindowClass;
+    windowClass.hIcon = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
+    windowClass.hIconSm = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    RegisterClassExW(&windowClass);
+}
+
+// The dialog manager tabs through siblings in their z-order, so the controls
+// are stacked by tab index, and the frames go beneath everything they hold.
+// Returns the first control in tab order.
+HWND StackInTabOrder(std::vector<std::pair<int, HWND>> tabOrder, const std::vector<HWND>& frames) {
+    std::sort(tabOrder.begin(), tabOrder.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    HWND previous = HWND_TOP;
+    for (const auto& [index, control] : tabOrder) {
+        SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        previous = control;
+    }
+    for (const HWND frameControl : frames) {
+        SetWindowPos(frameControl, HWND_BOTTOM, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    return tabOrder.empty() ? nullptr : tabOrder.front().second;
+}
+
 } // namespace
 
 int CurrentShiftState() {
@@ -74,20 +110,7 @@ HFONT Win32Window::Font(const FontSpec& entry) {
 }
 
 void Win32Window::Build(HINSTANCE instance, const WindowDescription& description) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kWindowClass;
-    windowClass.hIcon = static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
-                   GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
-    windowClass.hIconSm = static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
-                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-    RegisterClassExW(&windowClass);
+    RegisterWindowClass(instance, WindowProc);
 
     const auto px = [this](int twips) { return TwipsToPixels(twips, dpi_); };
     RECT frame{0, 0, px(description.clientWidth), px(description.clientHeight)};
@@ -131,20 +154,7 @@ void Win32Window::Build(HINSTANCE instance, const WindowDescription& description
         }
         ++id;
     }
-    // The dialog manager tabs through siblings in their z-order, so the controls
-    // are stacked by tab index, and the frames go beneath everything they hold.
-    std::sort(tabOrder.begin(), tabOrder.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
-    HWND previous = HWND_TOP;
-    for (const auto& [index, control] : tabOrder) {
-        SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        previous = control;
-    }
-    for (const HWND frameControl : frames) {
-        SetWindowPos(frameControl, HWND_BOTTOM, 0, 0, 0, 0,
-                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
-    firstInTabOrder_ = tabOrder.empty() ? nullptr : tabOrder.front().second;
+    firstInTabOrder_ = StackInTabOrder(std::move(tabOrder), frames);
 
     txtIPS_ = std::make_unique<Win32TextBox>(control("txtIPS"));
     lstIPS_ = std::make_unique<Win32ListBox>(control("lstIPS"));

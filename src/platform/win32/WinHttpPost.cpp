@@ -11,10 +11,17 @@ namespace {
 
 using InternetHandle = UniqueHandle<void, WinHttpCloseHandle>;
 
-} // namespace
+// A POST ready to send, with the session and connection it lives in.
+struct PostRequest {
+    InternetHandle session;
+    InternetHandle connection;
+    InternetHandle request;
+};
 
-std::optional<std::string> WinHttpPost(const std::string& url, const std::string& body,
-                                       std::chrono::milliseconds limit, std::size_t maxBytes) {
+// Opens a POST to `url`, an http:// URL, with every WinHTTP wait cut to `limit`
+// and no redirect followed: a redirect would send the request to an address the
+// peer chose.
+std::optional<PostRequest> OpenPost(const std::string& url, std::chrono::milliseconds limit) {
     std::wstring wide = Utf8ToWide(url);
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
@@ -28,38 +35,34 @@ std::optional<std::string> WinHttpPost(const std::string& url, const std::string
     const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
     std::wstring path(parts.lpszUrlPath, parts.dwUrlPathLength);
     path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-    const InternetHandle session(WinHttpOpen(L"Vexor Moralto", WINHTTP_ACCESS_TYPE_NO_PROXY,
-                                             WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!session) {
+    PostRequest post;
+    post.session.reset(WinHttpOpen(L"Vexor Moralto", WINHTTP_ACCESS_TYPE_NO_PROXY,
+                                   WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!post.session) {
         return std::nullopt;
     }
     const int ms = static_cast<int>(limit.count());
-    WinHttpSetTimeouts(session.get(), ms, ms, ms, ms);
-    const InternetHandle connection(WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
-    const InternetHandle request(
-        connection ? WinHttpOpenRequest(connection.get(), L"POST", path.c_str(), nullptr,
-                                        WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0)
-                   : nullptr);
-    if (!request) {
-        return std::nullopt;
+    WinHttpSetTimeouts(post.session.get(), ms, ms, ms, ms);
+    post.connection.reset(WinHttpConnect(post.session.get(), host.c_str(), parts.nPort, 0));
+    if (post.connection) {
+        post.request.reset(WinHttpOpenRequest(post.connection.get(), L"POST", path.c_str(), nullptr,
+                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
     }
-    // A redirect would send the request to an address the peer chose.
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
-    if (!WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects,
-                          sizeof noRedirects)) {
+    if (!post.request || !WinHttpSetOption(post.request.get(), WINHTTP_OPTION_DISABLE_FEATURE,
+                                           &noRedirects, sizeof noRedirects)) {
         return std::nullopt;
     }
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    static const wchar_t kHeaders[] = L"Content-Type: application/soap+xml\r\n";
-    if (!WinHttpSendRequest(request.get(), kHeaders, static_cast<DWORD>(-1L),
-                            const_cast<char*>(body.data()), static_cast<DWORD>(body.size()),
-                            static_cast<DWORD>(body.size()), 0) ||
-        !WinHttpReceiveResponse(request.get(), nullptr)) {
-        return std::nullopt;
-    }
+    return post;
+}
+
+// The body of a 200 response, read until its end, `deadline` or `maxBytes`;
+// nothing when any of those comes first or the status is another.
+std::optional<std::string>
+ReadBody(HINTERNET request, std::chrono::steady_clock::time_point deadline, std::size_t maxBytes) {
     DWORD status = 0;
     DWORD statusSize = sizeof status;
-    if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                              WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize,
                              WINHTTP_NO_HEADER_INDEX) ||
         status != 200) {
@@ -73,7 +76,7 @@ std::optional<std::string> WinHttpPost(const std::string& url, const std::string
             return std::nullopt;
         }
         DWORD read = 0;
-        if (!WinHttpReadData(request.get(), chunk, sizeof chunk, &read)) {
+        if (!WinHttpReadData(request, chunk, sizeof chunk, &read)) {
             return std::nullopt;
         }
         if (read == 0) {
@@ -84,6 +87,25 @@ std::optional<std::string> WinHttpPost(const std::string& url, const std::string
         }
         response.append(chunk, read);
     }
+}
+
+} // namespace
+
+std::optional<std::string> WinHttpPost(const std::string& url, const std::string& body,
+                                       std::chrono::milliseconds limit, std::size_t maxBytes) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    const auto post = OpenPost(url, limit);
+    if (!post) {
+        return std::nullopt;
+    }
+    static const wchar_t kHeaders[] = L"Content-Type: application/soap+xml\r\n";
+    if (!WinHttpSendRequest(post->request.get(), kHeaders, static_cast<DWORD>(-1L),
+                            const_cast<char*>(body.data()), static_cast<DWORD>(body.size()),
+                            static_cast<DWORD>(body.size()), 0) ||
+        !WinHttpReceiveResponse(post->request.get(), nullptr)) {
+        return std::nullopt;
+    }
+    return ReadBody(post->request.get(), deadline, maxBytes);
 }
 
 } // namespace vexor::win32
