@@ -210,12 +210,9 @@ class Browse {
 
 void BrowseDnsSdItself(const DiscoverySeams& seams, const FoundSink& found,
                        Clock::time_point deadline, const DnsSdTiming& timing) {
-    std::vector<Ipv4> interfaces = seams.interfaces();
-    const auto socket = interfaces.empty() ? nullptr : seams.openSocket();
-    if (!socket) {
-        return;
+    if (auto link = OpenMulticastLink(seams)) {
+        Browse(*link->socket, std::move(link->interfaces), found, deadline, timing).Run();
     }
-    Browse(*socket, std::move(interfaces), found, deadline, timing).Run();
 }
 
 } // namespace vexor

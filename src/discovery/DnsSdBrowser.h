@@ -2,6 +2,7 @@
 
 #include "MergedNetwork.h"
 #include "Neighbourhood.h"
+#include "ProtocolSource.h"
 #include "platform/api/DiscoverySeams.h"
 
 #include <chrono>
@@ -40,17 +41,6 @@ void BrowseDnsSdItself(const DiscoverySeams& seams, const FoundSink& found,
                        const DnsSdTiming& timing = {});
 
 // That browser as a source of the merged neighbourhood.
-class DnsSdBrowserSource : public INeighbourhoodSource {
-  public:
-    explicit DnsSdBrowserSource(DiscoverySeams seams, DnsSdTiming timing = {})
-        : seams_(std::move(seams)), timing_(timing) {}
-    void Find(const FoundSink& found, std::chrono::steady_clock::time_point deadline) override {
-        BrowseDnsSdItself(seams_, found, deadline, timing_);
-    }
-
-  private:
-    DiscoverySeams seams_;
-    DnsSdTiming timing_;
-};
+using DnsSdBrowserSource = ProtocolSource<DnsSdTiming, BrowseDnsSdItself>;
 
 } // namespace vexor

@@ -188,12 +188,9 @@ class Exchange {
 
 void DiscoverWsdComputers(const DiscoverySeams& seams, const FoundSink& found,
                           Clock::time_point deadline, const WsdTiming& timing) {
-    std::vector<Ipv4> interfaces = seams.interfaces();
-    const auto socket = interfaces.empty() ? nullptr : seams.openSocket();
-    if (!socket) {
-        return;
+    if (auto link = OpenMulticastLink(seams)) {
+        Exchange(seams, *link->socket, std::move(link->interfaces), found, deadline, timing).Run();
     }
-    Exchange(seams, *socket, std::move(interfaces), found, deadline, timing).Run();
 }
 
 } // namespace vexor

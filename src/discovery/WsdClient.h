@@ -2,6 +2,7 @@
 
 #include "MergedNetwork.h"
 #include "Neighbourhood.h"
+#include "ProtocolSource.h"
 #include "platform/api/DiscoverySeams.h"
 
 #include <chrono>
@@ -37,17 +38,6 @@ void DiscoverWsdComputers(const DiscoverySeams& seams, const FoundSink& found,
                           const WsdTiming& timing = {});
 
 // WS-Discovery as a source of the merged neighbourhood.
-class WsdSource : public INeighbourhoodSource {
-  public:
-    explicit WsdSource(DiscoverySeams seams, WsdTiming timing = {})
-        : seams_(std::move(seams)), timing_(timing) {}
-    void Find(const FoundSink& found, std::chrono::steady_clock::time_point deadline) override {
-        DiscoverWsdComputers(seams_, found, deadline, timing_);
-    }
-
-  private:
-    DiscoverySeams seams_;
-    WsdTiming timing_;
-};
+using WsdSource = ProtocolSource<WsdTiming, DiscoverWsdComputers>;
 
 } // namespace vexor
