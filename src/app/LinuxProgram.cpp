@@ -47,6 +47,7 @@ int RunLinuxWindow(int argc, char** argv, ISocketsLibrary& sockets, INetworkEnum
     QApplication application(argc, argv);
     QApplication::setStyle(QStringLiteral("Windows"));
     LoadApplicationFonts();
+    UseFontByDefault(kMainWindow.font);
     if (observers.started) {
         observers.started();
     }

@@ -19,11 +19,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
-
-#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <set>
 #include <string>
+#include <string_view>
 #include <sys/wait.h>
 
 namespace vexor {
@@ -81,10 +81,12 @@ int RunChild(const std::string& scenario, int argc, char** argv) {
     return RunLinuxWindow(argc, argv, sockets, network, shell, observers);
 }
 
-// The libraries only a refresh uses, as /proc/self/maps names those mapped.
-std::string RefreshLibrariesMapped() {
+// The libraries only a refresh uses, as /proc/self/maps names those mapped,
+// then how many font files are mapped.
+std::string WhatIsMapped() {
     std::FILE* maps = std::fopen("/proc/self/maps", "r");
     std::string found;
+    std::set<std::string> fonts;
     char line[4096];
     while (maps != nullptr && std::fgets(line, sizeof line, maps) != nullptr) {
         for (const char* library : {"libcurl", "libxml2", "libavahi-client", "libsmbclient"}) {
@@ -92,26 +94,32 @@ std::string RefreshLibrariesMapped() {
                 found += std::string(library) + " ";
             }
         }
+        const std::string_view path = std::strchr(line, '/') ? std::strchr(line, '/') : "";
+        if (path.find("/fonts/") != std::string_view::npos &&
+            path.find("fontconfig") == std::string_view::npos) {
+            fonts.emplace(path);
+        }
     }
     if (maps != nullptr) {
         std::fclose(maps);
     }
-    return found.empty() ? "nenhuma" : found;
+    return (found.empty() ? "nenhuma " : found) + "fontes=" + std::to_string(fonts.size());
 }
 
 // The real program, once its window is painted: nothing that only a refresh
-// needs has been loaded.
+// needs has been loaded, and the one face its text is drawn in is the only
+// font file mapped.
 int RunPainted(char** argv) {
     return RunLinuxProgram(1, argv, {.started = {}, .shown = [](QWidget&) {
                                          QTimer::singleShot(100, qApp, [] {
-                                             std::printf("%s\n", RefreshLibrariesMapped().c_str());
+                                             std::printf("%s\n", WhatIsMapped().c_str());
                                              std::fflush(stdout);
                                              QApplication::quit();
                                          });
                                      }});
 }
 
-TEST(LinuxProgram, ThePaintedWindowHasLoadedNothingOnlyARefreshNeeds) {
+TEST(LinuxProgram, ThePaintedWindowHasMappedOneFontAndNothingOnlyARefreshNeeds) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     const std::string command = "'" + gSelf + "' --pintada 2>/dev/null";
     std::FILE* child = popen(command.c_str(), "r");
@@ -120,7 +128,7 @@ TEST(LinuxProgram, ThePaintedWindowHasLoadedNothingOnlyARefreshNeeds) {
     const bool read = std::fgets(chunk, sizeof chunk, child) != nullptr;
     pclose(child);
     ASSERT_TRUE(read);
-    EXPECT_STREQ(chunk, "nenhuma\n");
+    EXPECT_STREQ(chunk, "nenhuma fontes=1\n");
 }
 
 TEST(LinuxProgram, StartUpMessagesComeBeforeTheWindowAndFailedLibrariesEndTheProgram) {

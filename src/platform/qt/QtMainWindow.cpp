@@ -122,6 +122,10 @@ void LoadApplicationFonts() {
     }
 }
 
+void UseFontByDefault(const FontSpec& font) {
+    QApplication::setFont(FontOf(font));
+}
+
 int QtMainWindow::ScreenDpi() {
     // The dots per inch the fonts are drawn at: twips scaled by the same figure
     // keep every text inside its control, whatever the desktop's setting.

@@ -57,4 +57,9 @@ std::uint16_t VirtualKeyOf(int qtKey);
 // Makes Tahoma available from Wine's fonts where fontconfig does not list it.
 void LoadApplicationFonts();
 
+// Makes the window's font the default. A control lays out its text in the
+// default font while it is built, before its own font is set, so a default in
+// another face would load a second font file the window never shows.
+void UseFontByDefault(const FontSpec& font);
+
 } // namespace vexor
