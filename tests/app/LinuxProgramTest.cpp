@@ -89,7 +89,8 @@ std::string WhatIsMapped() {
     std::set<std::string> fonts;
     char line[4096];
     while (maps != nullptr && std::fgets(line, sizeof line, maps) != nullptr) {
-        for (const char* library : {"libcurl", "libxml2", "libavahi-client", "libsmbclient"}) {
+        for (const char* library :
+             {"libcurl", "libxml2", "libavahi-client", "libsmbclient", "libresolv"}) {
             if (std::strstr(line, library) != nullptr && found.find(library) == std::string::npos) {
                 found += std::string(library) + " ";
             }

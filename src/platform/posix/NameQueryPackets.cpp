@@ -1,5 +1,7 @@
 #include "NameQueryPackets.h"
 
+#include "SharedLibrary.h"
+
 #include <algorithm>
 #include <arpa/nameser.h>
 #include <netinet/in.h>
@@ -21,6 +23,30 @@ constexpr std::uint8_t kNetbiosQueryFlagsLow = 0x10;
 constexpr unsigned kClassMask = 0x7fff;
 constexpr std::size_t kEntrySize = 6;
 
+// libresolv's message parser, loaded when the first answer is read rather than
+// at start-up. Without it no answer is read.
+class LibResolv {
+  public:
+    LibResolv() {
+        ready_ = library_.Bind(initParse, "ns_initparse") &&
+                 library_.Bind(parseRecord, "ns_parserr") && library_.Bind(flag, "ns_msg_getflag");
+    }
+    bool ready() const { return ready_; }
+
+    decltype(&ns_initparse) initParse = nullptr;
+    decltype(&ns_parserr) parseRecord = nullptr;
+    decltype(&ns_msg_getflag) flag = nullptr;
+
+  private:
+    SharedLibrary library_{"libresolv.so.2"};
+    bool ready_ = false;
+};
+
+const LibResolv& Resolv() {
+    static const LibResolv library;
+    return library;
+}
+
 std::vector<std::uint8_t> MakeQuery(const std::string& name, int type, std::uint16_t id,
                                     std::uint8_t flagsHigh, std::uint8_t flagsLow) {
     std::vector<std::uint8_t> message(NS_PACKETSZ);
@@ -40,9 +66,9 @@ std::vector<std::uint8_t> MakeQuery(const std::string& name, int type, std::uint
 // A parsed response to query `id`, or nothing when the datagram is not one.
 std::optional<ns_msg> ResponseTo(std::span<const std::uint8_t> datagram, std::uint16_t id) {
     ns_msg message{};
-    if (datagram.size() < NS_HFIXEDSZ || datagram.size() > 0xffff ||
-        ns_initparse(datagram.data(), static_cast<int>(datagram.size()), &message) != 0 ||
-        ns_msg_id(message) != id || ns_msg_getflag(message, ns_f_qr) == 0) {
+    if (!Resolv().ready() || datagram.size() < NS_HFIXEDSZ || datagram.size() > 0xffff ||
+        Resolv().initParse(datagram.data(), static_cast<int>(datagram.size()), &message) != 0 ||
+        ns_msg_id(message) != id || Resolv().flag(message, ns_f_qr) == 0) {
         return std::nullopt;
     }
     return message;
@@ -56,7 +82,7 @@ bool ForEachAnswer(ns_msg& message, int type, std::string_view owner, Take take)
     const int count = ns_msg_count(message, ns_s_an);
     for (int i = 0; i < count; ++i) {
         ns_rr record{};
-        if (ns_parserr(&message, ns_s_an, i, &record) != 0) {
+        if (Resolv().parseRecord(&message, ns_s_an, i, &record) != 0) {
             return false;
         }
         const std::string_view name = ns_rr_name(record);
@@ -122,7 +148,7 @@ std::optional<std::vector<Ipv4>> ParseNetbiosAnswer(std::span<const std::uint8_t
     if (!message || !IsNetbiosName(name)) {
         return std::nullopt;
     }
-    if (ns_msg_getflag(*message, ns_f_rcode) != ns_r_noerror) {
+    if (Resolv().flag(*message, ns_f_rcode) != ns_r_noerror) {
         return std::vector<Ipv4>{};
     }
     std::vector<Ipv4> addresses;
@@ -148,7 +174,7 @@ std::optional<std::vector<Ipv4>> ParseNetbiosAnswer(std::span<const std::uint8_t
 std::optional<std::vector<Ipv4>> ParseMdnsAnswer(std::span<const std::uint8_t> datagram,
                                                  std::uint16_t id, std::string_view host) {
     auto message = ResponseTo(datagram, id);
-    if (!message || ns_msg_getflag(*message, ns_f_rcode) != ns_r_noerror) {
+    if (!message || Resolv().flag(*message, ns_f_rcode) != ns_r_noerror) {
         return std::nullopt;
     }
     if (!host.empty() && host.back() == '.') {
