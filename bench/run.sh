@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Start-up and refresh benchmarks of the Linux program. Builds a release, then:
 # time from exec to the first paint and peak memory of the program against a bare
-# Qt window (median of several alternating runs on a virtual display), and the
+# Qt window (median of several alternating runs on a virtual display), then two
+# windows that show where the difference lies: one label in the program's font,
+# and the program's own controls with none of the program behind them; and the
 # cost per line of a refresh of 4096 and of 32767 machines.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,7 +13,8 @@ ensure_packages $BUILD_PACKAGES $RUN_PACKAGES $DISPLAY_PACKAGES
 
 build=build-bench
 cmake --preset bench >/dev/null
-cmake --build "$build" --parallel "$(nproc)" --target bench_startup_probe bench_bare_window bench_label_window bench_refresh
+cmake --build "$build" --parallel "$(nproc)" --target bench_startup_probe bench_bare_window bench_label_window \
+    bench_controls_window bench_refresh
 
 display=${BENCH_DISPLAY:-120}
 while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
@@ -35,10 +38,12 @@ median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 : >/tmp/vexor-bench-app
 : >/tmp/vexor-bench-bare
 : >/tmp/vexor-bench-label
+: >/tmp/vexor-bench-controls
 "$build/bench/bench_bare_window" >/dev/null 2>&1 || true # warm the caches
 for _ in $(seq "$runs"); do
     measure "$build/bench/bench_bare_window" >>/tmp/vexor-bench-bare
     measure "$build/bench/bench_label_window" >>/tmp/vexor-bench-label
+    measure "$build/bench/bench_controls_window" >>/tmp/vexor-bench-controls
     measure "$build/bench/bench_startup_probe" >>/tmp/vexor-bench-app
 done
 app_us=$(cut -d' ' -f1 /tmp/vexor-bench-app | median)
@@ -50,12 +55,17 @@ echo "exec to first paint: program ${app_us} us, bare Qt window ${bare_us} us," 
 echo "peak memory:         program ${app_kb} kB, bare Qt window ${bare_kb} kB," \
     "ratio $(awk -v a="$app_kb" -v b="$bare_kb" 'BEGIN { printf "%.2f", a / b }')"
 echo "(aim: both ratios within 1.15)"
-label_us=$(cut -d' ' -f1 /tmp/vexor-bench-label | median)
-label_kb=$(cut -d' ' -f2 /tmp/vexor-bench-label | median)
-echo "the least a window with text costs (one label in Tahoma): ${label_us} us, ${label_kb} kB," \
-    "ratios $(awk -v a="$label_us" -v b="$bare_us" 'BEGIN { printf "%.2f", a / b }') and" \
-    "$(awk -v a="$label_kb" -v b="$bare_kb" 'BEGIN { printf "%.2f", a / b }') to the bare window;" \
-    "the program against it: $(awk -v a="$app_us" -v b="$label_us" 'BEGIN { printf "%.2f", a / b }')" \
-    "and $(awk -v a="$app_kb" -v b="$label_kb" 'BEGIN { printf "%.2f", a / b }')"
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+reference() { # name file -> its figures, its ratios to the bare window, the program's to it
+    local us kb
+    us=$(cut -d' ' -f1 "$2" | median)
+    kb=$(cut -d' ' -f2 "$2" | median)
+    echo "$1: ${us} us, ${kb} kB, ratios $(ratio "$us" "$bare_us") and" \
+        "$(ratio "$kb" "$bare_kb") to the bare window; the program against it:" \
+        "$(ratio "$app_us" "$us") and $(ratio "$app_kb" "$kb")"
+}
+reference "one label in the program's font (the least a window with text costs)" \
+    /tmp/vexor-bench-label
+reference "the program's controls with nothing behind them" /tmp/vexor-bench-controls
 
 QT_QPA_PLATFORM=offscreen "$build/bench/bench_refresh"
