@@ -227,7 +227,7 @@ TEST(WsdClient, FindsEveryHonestComputerOnceAtTheAddressItSpokeFrom) {
          false,
          true},
     };
-    const Outcome run = Discover(peers, {20ms, 100ms, 200ms, 4, 256});
+    const Outcome run = Discover(peers, {50ms, 100ms, 200ms, 4, 256});
     EXPECT_EQ(run.found,
               (std::vector<std::string>{"ATENA/ESCRITORIO@10.0.0.11", "PERDIDO/X@10.0.0.21",
                                         "ZE\nUS/EMPRESA@10.0.0.16"}));
@@ -238,9 +238,10 @@ TEST(WsdClient, FindsEveryHonestComputerOnceAtTheAddressItSpokeFrom) {
     EXPECT_EQ(run.resolves, 3);
     // A, B, D, F and J have addresses of their own; E answered another client's Probe.
     EXPECT_EQ(run.gets, 5);
-    // A Get starts as soon as an address is known, not when listening ends.
-    EXPECT_LT(run.firstGet, 20ms);
-    EXPECT_LT(run.took, 20ms + 100ms + 20ms + 100ms + 200ms + 100ms);
+    // A Get starts as soon as an address is known, not when listening to the
+    // Probe ends at 50 + 100 ms; the margin is for a loaded machine.
+    EXPECT_LT(run.firstGet, 100ms);
+    EXPECT_LT(run.took, 50ms + 100ms + 50ms + 100ms + 200ms + 100ms);
 }
 
 TEST(WsdClient, TheDeadlineEndsListeningAndGets) {
@@ -250,7 +251,7 @@ TEST(WsdClient, TheDeadlineEndsListeningAndGets) {
     const Outcome run = Discover(peers, {100ms, 600ms, 700ms, 4, 256}, 150ms);
     EXPECT_TRUE(run.found.empty());
     EXPECT_EQ(run.gets, 1);
-    EXPECT_LT(run.took, 250ms);
+    EXPECT_LT(run.took, 400ms);
 }
 
 TEST(WsdClient, AThousandDevicesAreCutAtTheBound) {
