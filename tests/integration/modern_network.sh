@@ -19,7 +19,7 @@
 set -euo pipefail
 
 SUBNET=10.211.74
-PREFIX=vxw
+PREFIX=${VEXOR_NETNS_PREFIX:-vxw}
 # name address role [workgroup or domain]
 #   classic: SMB1 browse master and wsdd    smb2: SMB2-only smbd and wsdd
 #   domain: wsdd in a domain, no smbd        nas, workstation: avahi-daemon only

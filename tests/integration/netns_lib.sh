@@ -33,12 +33,11 @@ PATHS
 add_host_namespace() {
     local namespace=$1 address=$2 index=$3
     ip netns add "$namespace"
-    ip link add "v$index-h" type veth peer name "v$index-b"
-    ip link set "v$index-h" netns "$namespace"
-    ip link set "v$index-b" netns "$PREFIX-br"
+    # Both ends are made inside the namespaces, so two test networks brought up
+    # at once never meet on a link name in the machine's own namespace.
+    ip -n "$PREFIX-br" link add "v$index-b" type veth peer name eth0 netns "$namespace"
     ip -n "$PREFIX-br" link set "v$index-b" master br0 up
     ip -n "$namespace" link set lo up
-    ip -n "$namespace" link set "v$index-h" name eth0
     ip -n "$namespace" addr add "$address/24" dev eth0
     ip -n "$namespace" link set eth0 up
     ip netns exec "$namespace" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 || true

@@ -16,7 +16,7 @@
 set -euo pipefail
 
 SUBNET=10.211.73
-PREFIX=vxm
+PREFIX=${VEXOR_NETNS_PREFIX:-vxm}
 # name workgroup address role (master, member, or smb2: a member that refuses SMB1)
 HOSTS=(
     "ALFA GRUPOA 11 master"
