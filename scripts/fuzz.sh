@@ -45,4 +45,11 @@ for corpus in tests/fuzz/corpus/*/; do
     rm -rf "$scratch"
 done
 echo "fuzzing: $passed passed, $failed failed"
+if [ "$failed" -gt 0 ]; then
+    python3 scripts/ledger.py record fuzzers failed "$failed of $((passed + failed)) harnesses crashed"
+elif [ "$passed" -gt 0 ]; then
+    python3 scripts/ledger.py record fuzzers ran "$passed harnesses for $seconds s each"
+else
+    python3 scripts/ledger.py record fuzzers skipped "no harness ran"
+fi
 exit $status

@@ -9,6 +9,7 @@ cd "$(dirname "$0")/.."
 . scripts/packages.sh
 if [ "$(id -u)" -ne 0 ]; then
     echo "package tests skipped: they install packages and add a user, so they need root"
+    python3 scripts/ledger.py record packages skipped "not run as root"
     exit 0
 fi
 # shellcheck disable=SC2086
@@ -28,4 +29,9 @@ if [ -z "${VEXOR_SKIP_WINDOWS:-}" ]; then
     (cd build-windows && cpack -G NSIS >/dev/null)
     bash tests/packaging/windows_installer.sh build-windows/vexormoralto-*-win64.exe \
         build-windows/wine-prefix build-windows/installer-test
+fi
+if [ -z "${VEXOR_SKIP_WINDOWS:-}" ]; then
+    python3 scripts/ledger.py record packages ran "Debian package and Windows installer installed, run and removed"
+else
+    python3 scripts/ledger.py record packages ran "Debian package installed, run and removed (Windows installer excluded)"
 fi

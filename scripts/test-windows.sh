@@ -59,7 +59,8 @@ fi
 "$wineserver" -p
 "$wine" cmd /c exit >/dev/null 2>&1 || true
 
-ctest --test-dir build-windows --output-on-failure
+ctest --test-dir build-windows --output-on-failure --output-junit "$PWD/build-windows/ctest-junit.xml"
+python3 scripts/ledger.py ctest windows build-windows build-windows/ctest-junit.xml
 
 # The real program under Wine as the client of the modern test network, where
 # every machine comes from WS-Discovery (needs root for the namespaces).
@@ -72,5 +73,12 @@ bash "$network" up "$modern"
 status=0
 bash tests/integration/windows_end_to_end.sh "$modern" "$PWD/build-windows/src/vexormoralto.exe" \
     "$WINEPREFIX" || status=$?
-[ "$status" -eq 77 ] && status=0
+case "$status" in
+0) python3 scripts/ledger.py record windows:end-to-end ran "the program under Wine on the test network" ;;
+77)
+    python3 scripts/ledger.py record windows:end-to-end skipped "no network namespaces here"
+    status=0
+    ;;
+*) python3 scripts/ledger.py record windows:end-to-end failed "exit status $status" ;;
+esac
 exit "$status"
