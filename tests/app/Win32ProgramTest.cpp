@@ -126,7 +126,7 @@ TEST_F(Win32ProgramTest, StartUpMessagesComeBeforeTheWindowAndFailedLibrariesEnd
     for (const auto& c : fakes::kStartupScenarios) {
         DWORD exitCode = 0;
         EXPECT_EQ(Watch(c.name, exitCode), c.transcript) << c.name;
-        EXPECT_EQ(exitCode, 0u) << c.name;
+        EXPECT_EQ(exitCode, static_cast<DWORD>(c.status)) << c.name;
     }
 }
 
