@@ -61,6 +61,11 @@ fi
 
 ctest --test-dir build-windows --output-on-failure
 
+# The program's text on a console started from a UTF-8 terminal, and redirected.
+console_status=0
+bash tests/integration/windows_console.sh "$PWD/build-windows/src/vexormoralto.exe" || console_status=$?
+[ "$console_status" -eq 0 ] || [ "$console_status" -eq 77 ] || exit "$console_status"
+
 # The real program under Wine as the client of the modern test network, where
 # every machine comes from WS-Discovery (needs root for the namespaces).
 modern=$PWD/build-windows/modern-network

@@ -114,25 +114,6 @@ std::string Watch(const std::string& scenario, DWORD& exitCode) {
 
 using Win32ProgramTest = win32::DisplayTest;
 
-// Where the child notes that its process detach ran: ending with ExitProcess
-// runs it (the loader lock held, every DLL's detach), TerminateProcess does not.
-std::wstring gDetachMarker;
-
-void NTAPI NoteDetach(PVOID, DWORD reason, PVOID) {
-    if (reason == DLL_PROCESS_DETACH && !gDetachMarker.empty()) {
-        const HANDLE marker = CreateFileW(gDetachMarker.c_str(), GENERIC_WRITE, 0, nullptr,
-                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (marker != INVALID_HANDLE_VALUE) {
-            CloseHandle(marker);
-        }
-    }
-}
-
-extern "C" {
-// The process's TLS callbacks run at its detach, as a DLL's entry point does.
-__attribute__((section(".CRT$XLB"), used)) PIMAGE_TLS_CALLBACK gNoteDetach = NoteDetach;
-}
-
 std::wstring DetachMarker() {
     wchar_t folder[MAX_PATH];
     GetTempPathW(MAX_PATH, folder);
@@ -210,7 +191,15 @@ TEST_F(Win32ProgramTest, StartUpMessagesComeBeforeTheWindowAndFailedLibrariesEnd
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--sair") {
-        vexor::gDetachMarker = vexor::win32::Utf8ToWide(argv[2]);
+        // A DLL beside this program notes the process detach, if it runs.
+        SetEnvironmentVariableA("VEXOR_DETACH_MARKER", argv[2]);
+        wchar_t self[MAX_PATH];
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring witness(self);
+        witness.resize(witness.find_last_of(L"\\/") + 1);
+        if (LoadLibraryW((witness + L"detach_witness.dll").c_str()) == nullptr) {
+            return 3;
+        }
         return vexor::RunChild("normal");
     }
     if (argc == 3 && std::string(argv[1]) == "--filho") {
