@@ -8,6 +8,7 @@ WINDOWS_PACKAGES="cmake make python3 mingw-w64 wine64 xvfb xauth x11-utils fonts
 TEST_PACKAGES="iproute2 util-linux samba smbclient winbind libnss-winbind wsdd avahi-daemon avahi-utils dbus nftables python3"
 PACKAGING_PACKAGES="dpkg-dev fakeroot nsis lintian appstream desktop-file-utils"
 FUZZ_PACKAGES="cmake make clang libclang-rt-14-dev pkg-config libxml2-dev"
+UNICODE_PACKAGES="unicode-data python3"
 
 ensure_packages() {
     local missing=()

@@ -62,6 +62,27 @@ fi
 ctest --test-dir build-windows --output-on-failure --output-junit "$PWD/build-windows/ctest-junit.xml"
 python3 scripts/ledger.py ctest windows build-windows build-windows/ctest-junit.xml
 
+# Each script below runs the real program under Wine and records in CI's ledger
+# whether it ran (77: it could not, for want of namespaces); the first failure
+# is this script's status, after every script has had its turn.
+status=0
+wine_layer() {
+    local layer=$1 what=$2 outcome=0
+    shift 2
+    "$@" || outcome=$?
+    case "$outcome" in
+    0) python3 scripts/ledger.py record "windows:$layer" ran "$what" ;;
+    77) python3 scripts/ledger.py record "windows:$layer" skipped "$what: no network namespaces here" ;;
+    *)
+        python3 scripts/ledger.py record "windows:$layer" failed "$what: exit status $outcome"
+        [ "$status" -ne 0 ] || status=$outcome
+        ;;
+    esac
+}
+
+wine_layer console "the program's text on a console from a UTF-8 terminal, and redirected" \
+    bash tests/integration/windows_console.sh "$PWD/build-windows/src/vexormoralto.exe"
+
 # The real program under Wine as the client of the modern test network, where
 # every machine comes from WS-Discovery (needs root for the namespaces).
 modern=$PWD/build-windows/modern-network
@@ -70,15 +91,7 @@ network=tests/integration/modern_network.sh
 ensure_packages $TEST_PACKAGES xdotool
 trap 'bash "$network" down "$modern" >/dev/null 2>&1 || true; cleanup' EXIT
 bash "$network" up "$modern"
-status=0
-bash tests/integration/windows_end_to_end.sh "$modern" "$PWD/build-windows/src/vexormoralto.exe" \
-    "$WINEPREFIX" || status=$?
-case "$status" in
-0) python3 scripts/ledger.py record windows:end-to-end ran "the program under Wine on the test network" ;;
-77)
-    python3 scripts/ledger.py record windows:end-to-end skipped "no network namespaces here"
-    status=0
-    ;;
-*) python3 scripts/ledger.py record windows:end-to-end failed "exit status $status" ;;
-esac
+wine_layer end-to-end "the program under Wine on the modern test network" \
+    bash tests/integration/windows_end_to_end.sh "$modern" "$PWD/build-windows/src/vexormoralto.exe" \
+    "$WINEPREFIX"
 exit "$status"

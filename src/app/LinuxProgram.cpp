@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace vexor {
 
@@ -44,7 +45,7 @@ int RunLinuxProgram(int argc, char** argv, const ProgramObservers& observers) {
 
 int RunLinuxWindow(int argc, char** argv, ISocketsLibrary& sockets, INetworkEnumeration& network,
                    IShell& shell, const ProgramObservers& observers) {
-    QApplication application(argc, argv);
+    std::optional<QApplication> application(std::in_place, argc, argv);
     QApplication::setStyle(QStringLiteral("Windows"));
     LoadApplicationFonts();
     UseFontByDefault(kMainWindow.font);
@@ -53,7 +54,12 @@ int RunLinuxWindow(int argc, char** argv, ISocketsLibrary& sockets, INetworkEnum
     }
 
     QtMainWindow window(kMainWindow);
-    QtToolkit toolkit(window);
+    QtToolkit toolkit(window, [&application, &observers] {
+        application.reset();
+        if (observers.ending) {
+            observers.ending();
+        }
+    });
     frmPrincipal form(PlatformServices{sockets, network, shell, toolkit}, window.controls());
     window.setEventSink(&form);
 

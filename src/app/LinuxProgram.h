@@ -12,10 +12,12 @@ class ISocketsLibrary;
 
 // Callbacks for those who watch the program run: `started` once the application
 // exists and before the load handler runs, `shown` with the window once it is on
-// the screen.
+// the screen, `ending` when the window ends the program, once the application
+// is gone and right before the process ends.
 struct ProgramObservers {
     std::function<void()> started;
     std::function<void(QWidget&)> shown;
+    std::function<void()> ending;
 };
 
 // Runs the Linux program: the Qt window over the POSIX platform.

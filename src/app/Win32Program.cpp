@@ -10,8 +10,6 @@
 #include "platform/win32/Win32Toolkit.h"
 #include "platform/win32/Win32Window.h"
 
-#include <cstdio>
-
 namespace vexor {
 namespace {
 
@@ -19,8 +17,7 @@ namespace {
 // library: the program ends without the teardown that would free it under it.
 int EndProgram(int status, const MergedNetwork& network) {
     if (network.SourcesOverrunning()) {
-        std::fflush(nullptr);
-        ExitProcess(static_cast<UINT>(status));
+        win32::TerminateOwnProcess(status);
     }
     return status;
 }

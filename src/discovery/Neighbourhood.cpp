@@ -1,9 +1,11 @@
 #include "Neighbourhood.h"
 
 #include "HostName.h"
+#include "NameCharacters.h"
 #include "platform/api/Utf8Codec.h"
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 
 namespace vexor {
@@ -35,12 +37,21 @@ bool AlphabeticalOrder(const std::string& a, const std::string& b) {
     return fa != fb ? fa < fb : a < b;
 }
 
-// Characters that a list or a report must not carry: they are invisible, or
-// reorder the text around them.
+template <std::size_t N>
+bool InRanges(char32_t point, const name_characters::CodePointRange (&ranges)[N]) {
+    const auto after = std::upper_bound(
+        std::begin(ranges), std::end(ranges), point,
+        [](char32_t p, const name_characters::CodePointRange& range) { return p < range.first; });
+    return after != std::begin(ranges) && point <= std::prev(after)->last;
+}
+
+// Characters that a list or a report must not carry: controls, and those that
+// are invisible, break the line or reorder the text around them. The Hangul
+// fillers and the tag characters draw nothing either.
 bool Unprintable(char32_t point) {
-    return point < 0x20 || (point >= 0x7F && point <= 0x9F) ||
-           (point >= 0x200B && point <= 0x200F) || (point >= 0x202A && point <= 0x202E) ||
-           (point >= 0x2060 && point <= 0x2069) || point == 0xFEFF;
+    return point < 0x20 || (point >= 0x7F && point <= 0x9F) || point == 0x115F || point == 0x1160 ||
+           point == 0x3164 || point == 0xFFA0 || (point >= 0xE0000 && point <= 0xE007F) ||
+           InRanges(point, name_characters::kRemovedRanges);
 }
 
 } // namespace
@@ -53,15 +64,22 @@ std::optional<std::string> CleanNetworkName(std::string_view name) {
         if (!point) {
             return std::nullopt;
         }
-        if (!Unprintable(*point)) {
+        if (InRanges(*point, name_characters::kBlankRanges)) {
+            // A run of blanks of any width is one space, so that a name cannot
+            // push a false address into the address column.
+            if (!clean.empty() && clean.back() != ' ') {
+                clean += ' ';
+            }
+        } else if (!Unprintable(*point)) {
             clean += name.substr(start, at - start);
         }
     }
-    const auto first = clean.find_first_not_of(' ');
-    if (first == std::string::npos) {
+    if (!clean.empty() && clean.back() == ' ') {
+        clean.pop_back();
+    }
+    if (clean.empty()) {
         return std::nullopt;
     }
-    clean = clean.substr(first, clean.find_last_not_of(' ') - first + 1);
     if (clean.size() > kMaxNameBytes) {
         return std::nullopt;
     }

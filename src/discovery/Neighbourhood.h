@@ -37,8 +37,9 @@ struct NeighbourhoodGroup {
 constexpr const char* kUngroupedName = "Outras máquinas";
 
 // A name from the network fit for the list and the report: C0 and C1 control
-// characters and the invisible and bidirectional format characters (U+200B to
-// U+200F, U+202A to U+202E, U+2060 to U+2069, U+FEFF) removed, blanks trimmed;
+// characters, the format characters and line and paragraph separators (general
+// categories Cf, Zl, Zp), the tag characters and the Hangul fillers removed;
+// every run of blanks (general category Zs) one space, none at either end;
 // nothing when it is not valid UTF-8, or that leaves nothing or more than 255
 // bytes.
 std::optional<std::string> CleanNetworkName(std::string_view name);

@@ -44,7 +44,7 @@ void frmPrincipal::SocketsInitialize() {
     SocketsStartupRecord record;
     if (platform_.sockets.startup(kSocketsVersion11, record) != 0) {
         platform_.toolkit.messageBox("DLL não esta respondendo.", mb::kOk);
-        platform_.toolkit.endProgram();
+        platform_.toolkit.endProgram(1);
     }
     const int major = lobyte(record.wVersion);
     const int minor = hibyte(record.wVersion);
@@ -52,14 +52,14 @@ void frmPrincipal::SocketsInitialize() {
         platform_.toolkit.messageBox("Versão do soquete " + std::to_string(major) + "." +
                                          std::to_string(minor) + " não é suportada ",
                                      mb::kOk);
-        platform_.toolkit.endProgram();
+        platform_.toolkit.endProgram(1);
     }
     if (record.iMaxSockets < kMinimumSockets) {
         platform_.toolkit.messageBox("Esta aplicação requer um minimo " +
                                          std::to_string(kMinimumSockets) +
                                          " de soquetes suportados.",
                                      mb::kOk);
-        platform_.toolkit.endProgram();
+        platform_.toolkit.endProgram(1);
     }
 }
 
@@ -69,7 +69,7 @@ void frmPrincipal::SocketsCleanup() {
         platform_.toolkit.messageBox("Ocorreu um erro no soquete " + std::to_string(result) +
                                          " durante a limpagem ",
                                      mb::kOk);
-        platform_.toolkit.endProgram();
+        platform_.toolkit.endProgram(1);
     }
 }
 
@@ -167,7 +167,7 @@ void frmPrincipal::btnAjuda_Click() {
 }
 
 void frmPrincipal::btnSair_Click() {
-    platform_.toolkit.endProgram();
+    platform_.toolkit.endProgram(0);
 }
 
 void frmPrincipal::Form_Unload(std::int16_t& /*cancel*/) {

@@ -81,6 +81,28 @@ int RunChild(const std::string& scenario, int argc, char** argv) {
     return RunLinuxWindow(argc, argv, sockets, network, shell, observers);
 }
 
+// The window's "&Sair" clicked once the window is up: the hook that runs right
+// before the process ends says whether the application was destroyed first.
+int RunLeaving(char** argv) {
+    fakes::FakeSockets sockets;
+    fakes::ScriptSockets(sockets, "normal");
+    fakes::FakeNetwork network({});
+    fakes::FakeShell shell;
+    ProgramObservers observers;
+    observers.shown = [](QWidget& window) {
+        QTimer::singleShot(0, qApp, [&window] {
+            window.findChild<QPushButton*>(QStringLiteral("btnSair"))->click();
+        });
+    };
+    observers.ending = [] {
+        std::printf("aplicação:%s\n",
+                    QCoreApplication::instance() == nullptr ? "destruída" : "viva");
+    };
+    RunLinuxWindow(1, argv, sockets, network, shell, observers);
+    std::printf("depois do fim\n");
+    return 7;
+}
+
 // The libraries only a refresh uses, as /proc/self/maps names those mapped,
 // then how many font files are mapped.
 std::string WhatIsMapped() {
@@ -111,13 +133,17 @@ std::string WhatIsMapped() {
 // needs has been loaded, and the one face its text is drawn in is the only
 // font file mapped.
 int RunPainted(char** argv) {
-    return RunLinuxProgram(1, argv, {.started = {}, .shown = [](QWidget&) {
-                                         QTimer::singleShot(100, qApp, [] {
-                                             std::printf("%s\n", WhatIsMapped().c_str());
-                                             std::fflush(stdout);
-                                             QApplication::quit();
-                                         });
-                                     }});
+    return RunLinuxProgram(1, argv,
+                           {.started = {},
+                            .shown =
+                                [](QWidget&) {
+                                    QTimer::singleShot(100, qApp, [] {
+                                        std::printf("%s\n", WhatIsMapped().c_str());
+                                        std::fflush(stdout);
+                                        QApplication::quit();
+                                    });
+                                },
+                            .ending = {}});
 }
 
 TEST(LinuxProgram, ThePaintedWindowHasMappedOneFontAndNothingOnlyARefreshNeeds) {
@@ -130,6 +156,21 @@ TEST(LinuxProgram, ThePaintedWindowHasMappedOneFontAndNothingOnlyARefreshNeeds) 
     pclose(child);
     ASSERT_TRUE(read);
     EXPECT_STREQ(chunk, "nenhuma fontes=1\n");
+}
+
+TEST(LinuxProgram, SairDestroysTheApplicationThenEndsWithSuccess) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const std::string command = "'" + gSelf + "' --sair 2>/dev/null";
+    std::FILE* child = popen(command.c_str(), "r");
+    ASSERT_NE(child, nullptr);
+    std::string transcript;
+    char chunk[256];
+    while (std::fgets(chunk, sizeof chunk, child) != nullptr) {
+        transcript += chunk;
+    }
+    const int status = pclose(child);
+    EXPECT_EQ(transcript, "aplicação:destruída\n");
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST(LinuxProgram, StartUpMessagesComeBeforeTheWindowAndFailedLibrariesEndTheProgram) {
@@ -145,7 +186,7 @@ TEST(LinuxProgram, StartUpMessagesComeBeforeTheWindowAndFailedLibrariesEndThePro
         }
         const int status = pclose(child);
         EXPECT_EQ(transcript, c.transcript) << c.name;
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.name;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << c.name;
     }
 }
 
@@ -155,6 +196,9 @@ TEST(LinuxProgram, StartUpMessagesComeBeforeTheWindowAndFailedLibrariesEndThePro
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--filho") {
         return vexor::RunChild(argv[2], 1, argv);
+    }
+    if (argc == 2 && std::string(argv[1]) == "--sair") {
+        return vexor::RunLeaving(argv);
     }
     if (argc == 2 && std::string(argv[1]) == "--pintada") {
         return vexor::RunPainted(argv);

@@ -9,18 +9,20 @@ namespace vexor::fakes {
 // The start-up cases both programs are run through: what the sockets library
 // does, and what the user then sees, in order: each message box with whether
 // the main window stood behind it, then the window's name box and whether the
-// window is centred.
+// window is centred; then the exit status once the window is closed.
 struct StartupScenario {
     const char* name;
     const char* transcript;
+    int status;
 };
 
 inline constexpr StartupScenario kStartupScenarios[] = {
-    {"biblioteca-falha", "caixa:DLL não esta respondendo.|janela:oculta\n"},
-    {"versao-1.0", "caixa:Versão do soquete 1.0 não é suportada |janela:oculta\n"},
-    {"sem-nome", "caixa:Erro no soquete  10093|janela:oculta\njanela:|centrada:sim\n"},
-    {"nome-desconhecido", "caixa:DLL não está respondendo.|janela:oculta\njanela:|centrada:sim\n"},
-    {"normal", "janela:ESTACAO01|centrada:sim\n"},
+    {"biblioteca-falha", "caixa:DLL não esta respondendo.|janela:oculta\n", 1},
+    {"versao-1.0", "caixa:Versão do soquete 1.0 não é suportada |janela:oculta\n", 1},
+    {"sem-nome", "caixa:Erro no soquete  10093|janela:oculta\njanela:|centrada:sim\n", 0},
+    {"nome-desconhecido", "caixa:DLL não está respondendo.|janela:oculta\njanela:|centrada:sim\n",
+     0},
+    {"normal", "janela:ESTACAO01|centrada:sim\n", 0},
 };
 
 inline void ScriptSockets(FakeSockets& sockets, const std::string& scenario) {

@@ -112,6 +112,64 @@ std::string Watch(const std::string& scenario, DWORD& exitCode) {
     return transcript;
 }
 
+using Win32ProgramTest = win32::DisplayTest;
+
+std::wstring DetachMarker() {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    return std::wstring(folder) + L"vexor-detach-" + std::to_wstring(GetCurrentProcessId());
+}
+
+BOOL CALLBACK FindSair(HWND window, LPARAM context) {
+    wchar_t text[16] = {};
+    GetWindowTextW(window, text, 16);
+    if (std::wstring(text) == L"&Sair") {
+        *reinterpret_cast<HWND*>(context) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Clicks "&Sair" once the child's window is up: the child must end with 0 and
+// without its process detach.
+TEST_F(Win32ProgramTest, SairEndsWithSuccessAndWithoutTheProcessDetach) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring marker = DetachMarker();
+    DeleteFileW(marker.c_str());
+    std::wstring line = L"\"" + std::wstring(self) + L"\" --sair \"" + marker + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(self, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process));
+    bool clicked = false;
+    for (int i = 0; i < 200 && WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT; ++i) {
+        ChildWindows found;
+        found.process = process.dwProcessId;
+        EnumWindows(&FindChildWindows, reinterpret_cast<LPARAM>(&found));
+        HWND sair = nullptr;
+        if (!clicked && found.main != nullptr && IsWindowVisible(found.main)) {
+            EnumChildWindows(found.main, &FindSair, reinterpret_cast<LPARAM>(&sair));
+        }
+        if (sair != nullptr) {
+            PostMessageW(sair, BM_CLICK, 0, 0);
+            clicked = true;
+        }
+    }
+    DWORD exitCode = STILL_ACTIVE;
+    WaitForSingleObject(process.hProcess, 5000);
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(GetFileAttributesW(marker.c_str()), INVALID_FILE_ATTRIBUTES)
+        << "the process detach ran";
+    DeleteFileW(marker.c_str());
+}
+
 int RunChild(const std::string& scenario) {
     fakes::FakeSockets sockets;
     fakes::ScriptSockets(sockets, scenario);
@@ -120,13 +178,11 @@ int RunChild(const std::string& scenario) {
     return RunWin32Window(GetModuleHandleW(nullptr), SW_SHOWNORMAL, sockets, network, shell);
 }
 
-using Win32ProgramTest = win32::DisplayTest;
-
 TEST_F(Win32ProgramTest, StartUpMessagesComeBeforeTheWindowAndFailedLibrariesEndTheProgram) {
     for (const auto& c : fakes::kStartupScenarios) {
         DWORD exitCode = 0;
         EXPECT_EQ(Watch(c.name, exitCode), c.transcript) << c.name;
-        EXPECT_EQ(exitCode, 0u) << c.name;
+        EXPECT_EQ(exitCode, static_cast<DWORD>(c.status)) << c.name;
     }
 }
 
@@ -134,6 +190,18 @@ TEST_F(Win32ProgramTest, StartUpMessagesComeBeforeTheWindowAndFailedLibrariesEnd
 } // namespace vexor
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--sair") {
+        // A DLL beside this program notes the process detach, if it runs.
+        SetEnvironmentVariableA("VEXOR_DETACH_MARKER", argv[2]);
+        wchar_t self[MAX_PATH];
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring witness(self);
+        witness.resize(witness.find_last_of(L"\\/") + 1);
+        if (LoadLibraryW((witness + L"detach_witness.dll").c_str()) == nullptr) {
+            return 3;
+        }
+        return vexor::RunChild("normal");
+    }
     if (argc == 3 && std::string(argv[1]) == "--filho") {
         return vexor::RunChild(argv[2]);
     }

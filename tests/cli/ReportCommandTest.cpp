@@ -5,6 +5,9 @@
 
 #include <filesystem>
 #include <sstream>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace vexor {
 namespace {
@@ -127,6 +130,20 @@ TEST(ReportCommand, WritesFilesWholeOrNotAtAllAndEndsWithTheWindowsFailures) {
         EXPECT_EQ(RunCommand(h, {"--relatorio", folder.string()}).status, 1);
         EXPECT_TRUE(std::filesystem::is_directory(folder));
     }
+#ifndef _WIN32
+    {
+        // A FIFO nobody reads: exit 1 with the reason, at once.
+        const auto made = Network();
+        FormHarness& h = *made;
+        const auto fifo = h.shell.directory / "fila";
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        const Outcome outcome = RunCommand(h, {"--relatorio", fifo.string()});
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_NE(outcome.err.find("Nenhum programa está lendo a fila"), std::string::npos)
+            << outcome.err;
+        EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    }
+#endif
     {
         // A sockets library that cannot start ends the program: its message, exit 1.
         const auto made = Network();

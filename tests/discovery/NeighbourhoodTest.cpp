@@ -83,6 +83,22 @@ TEST(Neighbourhood, NamesFromTheNetworkAreCleanText) {
         {"abc\xe2\x82", std::nullopt},
         // Characters beside the removed ones stay.
         {"\u2010hífen\u2070", "\u2010hífen\u2070"},
+        // Every format character (Cf), line and paragraph separators, the tag
+        // characters and the Hangul fillers go.
+        {"a\u061Cb\u00ADc\u180Ed\u2028e\u2029f", "abcdef"},
+        {"a\u0600b\u06DDc\u070Fd\u08E2e\uFFF9f\U000110BDg\U0001D173h", "abcdefgh"},
+        {"PC\U000E0001\U000E0050\U000E0043\U000E007F", "PC"},
+        {"\u115F\u1160\u3164\uFFA0", std::nullopt},
+        {"\u3164ALFA\uFFA0", "ALFA"},
+        // Every blank is a space, a run of them one: a name of blanks and a
+        // false address cannot line up as another machine's line.
+        {"ALFA               10.0.0.9", "ALFA 10.0.0.9"},
+        {"a\u00A0b\u2003\u2009c\u3000d\u1680e\u202F\u205Ff", "a b c d e f"},
+        {"\u00A0\u2000 \u3000", std::nullopt},
+        {"a \u200B b", "a b"},
+        {"\u3000\u3000sala\u00A0\u00A0", "sala"},
+        // Letters that look blank but are not blanks stay.
+        {"a\u2800b", "a\u2800b"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CleanNetworkName(c.name), c.clean) << c.name;

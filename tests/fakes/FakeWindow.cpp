@@ -13,8 +13,9 @@ void FakeToolkit::messageBox(const std::string& text, unsigned flags, const std:
     messages.push_back({text, flags, caption.empty() ? kApplicationTitle : caption});
 }
 
-void FakeToolkit::endProgram() {
+void FakeToolkit::endProgram(int status) {
     ended = true;
+    endStatus = status;
     throw ProgramEnded();
 }
 

@@ -55,10 +55,11 @@ class FakeToolkit : public IToolkit {
     std::vector<ShownMessage> messages;
     std::vector<MousePointer> pointers;
     bool ended = false;
+    int endStatus = -1;
 
     void messageBox(const std::string& text, unsigned flags, const std::string& caption) override;
     void setMousePointer(MousePointer pointer) override { pointers.push_back(pointer); }
-    [[noreturn]] void endProgram() override;
+    [[noreturn]] void endProgram(int status) override;
 };
 
 } // namespace vexor::fakes

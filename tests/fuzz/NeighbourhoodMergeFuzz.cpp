@@ -5,9 +5,43 @@
 #include "discovery/HostName.h"
 #include "discovery/Neighbourhood.h"
 
+#include "discovery/NameCharacters.h"
+#include "platform/api/Utf8Codec.h"
+
 #include <cstdlib>
 #include <set>
 #include <string_view>
+
+namespace {
+
+// A listed name is clean text: no blank at either end, no two in a row, only
+// U+0020 as a blank, nothing invisible.
+bool CleanText(std::string_view name) {
+    using namespace vexor::name_characters;
+    if (name.empty() || name.front() == ' ' || name.back() == ' ' ||
+        name.find("  ") != std::string_view::npos) {
+        return false;
+    }
+    for (std::size_t at = 0; at < name.size();) {
+        const auto point = vexor::NextFromUtf8(name, at);
+        if (!point || (*point >= 0xE0000 && *point <= 0xE007F) || *point == 0x3164) {
+            return false;
+        }
+        for (const auto& range : kRemovedRanges) {
+            if (*point >= range.first && *point <= range.last) {
+                return false;
+            }
+        }
+        for (const auto& range : kBlankRanges) {
+            if (*point != U' ' && *point >= range.first && *point <= range.last) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace vexor;
@@ -42,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (char& c : folded) {
             c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
         }
-        if (!groupNames.insert(folded).second || groups[g].machines.empty()) {
+        if (!groupNames.insert(folded).second || groups[g].machines.empty() ||
+            !CleanText(groups[g].name)) {
             std::abort();
         }
         for (const std::string& machine : groups[g].machines) {
@@ -52,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 }
             }
             // Every machine is listed once across all groups.
-            if (machine.empty() || !keys.insert(MachineKey(machine)).second) {
+            if (!CleanText(machine) || !keys.insert(MachineKey(machine)).second) {
                 std::abort();
             }
         }

@@ -40,6 +40,19 @@ cmp "$work/expected.txt" "$work/no-daemon.txt" ||
     fail "without avahi-daemon the report differs: $(diff "$work/expected.txt" "$work/no-daemon.txt")"
 [ ! -s "$work/errors.txt" ] || fail "messages on standard error: $(cat "$work/errors.txt")"
 
+# Standard output carries the report and nothing else, also for a user whose
+# home cannot be expanded (a service account): the SMB library's messages go
+# to standard error. "-" and /dev/stdout on a pipe give the same bytes.
+chmod 0777 "$work"
+for target in - /dev/stdout; do
+    bash "$network" client "$state" setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        env HOME=/nonexistent sh -c "'$program' --relatorio $target | cat" \
+        >"$work/nobody.txt" 2>"$work/nobody-errors.txt" ||
+        fail "--relatorio $target as nobody ended with status $?: $(cat "$work/nobody-errors.txt")"
+    cmp "$work/expected.txt" "$work/nobody.txt" ||
+        fail "--relatorio $target as nobody: standard output is not the report: $(diff "$work/expected.txt" "$work/nobody.txt")"
+done
+
 bash "$network" client "$state" "$program" --relatorio "$work/rede.csv" --formato csv ||
     fail "--formato csv ended with status $?"
 # Each "- NAME  ADDRESS" line of the text report is one "rede,NAME,ADDRESS" line.

@@ -51,13 +51,18 @@ app=$!
 window=$(timeout 30 xdotool search --sync --name '^Vexor Moralto - v2\.5$' | head -n 1) ||
     fail "the window did not appear"
 xdotool windowactivate --sync "$window"
-# The refresh blocks the window; the Alt+I typed meanwhile waits in the queue
-# and prints the list the refresh has just made.
+# The refresh blocks the window, and a key typed meanwhile is dropped when it
+# ends (it must not start what the user no longer sees coming): Alt+I is
+# pressed until its notice appears, and prints the list the refresh has made.
 xdotool key F5
-sleep 0.5
-xdotool key alt+i
-notice=$(timeout 120 xdotool search --sync --name '^Arquivo de IP$' | head -n 1) ||
-    fail "the notice box did not appear"
+notice=""
+for _ in $(seq 60); do
+    sleep 1
+    xdotool key alt+i
+    notice=$(timeout 3 xdotool search --sync --name '^Arquivo de IP$' | head -n 1) || true
+    [ -z "$notice" ] || break
+done
+[ -n "$notice" ] || fail "the notice box did not appear"
 xdotool windowactivate --sync "$notice" && xdotool key Return
 for _ in $(seq 100); do [ -s "$work/opened.txt" ] && break; sleep 0.1; done
 

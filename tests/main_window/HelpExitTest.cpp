@@ -41,6 +41,7 @@ TEST(Exit, EndsAtOnceWithoutShutdownOrResolverCleanup) {
     h.sockets.calls.clear();
 
     EXPECT_THROW(h.form.btnSair_Click(), ProgramEnded);
+    EXPECT_EQ(h.toolkit.endStatus, 0);
     EXPECT_TRUE(h.sockets.calls.empty());
     EXPECT_TRUE(h.toolkit.messages.empty());
 }

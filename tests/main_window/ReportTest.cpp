@@ -9,7 +9,12 @@
 #include <fstream>
 #include <thread>
 #ifndef _WIN32
+#include <fcntl.h>
+#include <pwd.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -171,6 +176,24 @@ TEST(Report, EditorThatCannotStartIsReportedAndTheProgramRunsOn) {
     EXPECT_TRUE(std::filesystem::exists(h.shell.directory / "IP.txt"));
 }
 
+#ifndef _WIN32
+// A FIFO nobody reads at the report's path: the window tells why it could not
+// write, at once, and goes on.
+TEST(Report, AFifoNobodyReadsIsAFailureNotAHang) {
+    FormHarness h;
+    ASSERT_EQ(mkfifo((h.shell.directory / "IP.txt").c_str(), 0600), 0);
+    h.form.btnImprimir_Click();
+    ASSERT_EQ(h.toolkit.messages.size(), 2u);
+    EXPECT_EQ(h.toolkit.messages[1].text, "Não foi possível gravar o arquivo de IP:\r\n\r\n" +
+                                              PathText(h.shell.directory / "IP.txt") +
+                                              "\r\n\r\nNenhum programa está lendo a fila (erro " +
+                                              std::to_string(ENXIO) + ").");
+    EXPECT_EQ(h.toolkit.messages[1].flags, 0x10u);
+    EXPECT_TRUE(h.shell.editorOpened.empty());
+    EXPECT_TRUE(std::filesystem::is_fifo(h.shell.directory / "IP.txt"));
+}
+#endif
+
 TEST(FileReplace, LeftoversNeverBlockAndFailuresLeaveNothingBehind) {
     fakes::FakeShell shell;
     const auto path = shell.directory / "IP.txt";
@@ -235,11 +258,13 @@ TEST(FileReplace, EachKindOfTargetIsWrittenAsItShouldBe) {
     // A FIFO is written in place, as a shell's ">" would: it stays a FIFO.
     const fs::path fifo = dir / "fila";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    std::string read;
-    std::thread reader([&] { read = ReadFileBytes(fifo); });
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
     EXPECT_TRUE(ReplaceFileContents(fifo, "pela fila").ok());
-    reader.join();
-    EXPECT_EQ(read, "pela fila");
+    char read[32] = {};
+    EXPECT_EQ(std::string(read, std::max<ssize_t>(0, ::read(reader, read, sizeof read))),
+              "pela fila");
+    close(reader);
     EXPECT_STREQ(kind(fifo), "fifo");
 
     // A device stays the device.
@@ -269,6 +294,127 @@ TEST(FileReplace, EachKindOfTargetIsWrittenAsItShouldBe) {
     ASSERT_TRUE(ReplaceFileContents(dir / "novo.txt", "x").ok());
     EXPECT_EQ(umask(mask), 027u);
     EXPECT_EQ(fs::status(dir / "novo.txt").permissions(), fs::perms(0640));
+}
+
+// Run as root, as the program may be: a link is followed only where the
+// kernel's protected_symlinks rule would follow it, whatever the system's
+// setting, and a link to nothing is refused.
+TEST(FileReplace, LinksAreFollowedOnlyWhereTheKernelWould) {
+    namespace fs = std::filesystem;
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root: links of another user";
+    }
+    const passwd* nobody = getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    const uid_t other = nobody->pw_uid;
+    fakes::FakeShell shell;
+    const fs::path dir = shell.directory;
+    const struct {
+        const char* what;
+        uid_t folderOwner;
+        unsigned folderMode;
+        uid_t linkOwner;
+        bool followed;
+    } cases[] = {
+        {"another user's link in a shared sticky folder", 0, 01777, other, false},
+        {"own link in a shared sticky folder", 0, 01777, 0, true},
+        {"the sticky folder owner's link", other, 01777, other, true},
+        {"another user's link in a sticky folder only its owner writes", 0, 01755, other, true},
+        {"another user's link in a shared folder that is not sticky", 0, 0777, other, true},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const fs::path folder = dir / ("pasta" + std::to_string(n));
+        const fs::path victim = dir / ("bashrc" + std::to_string(n++));
+        std::ofstream(victim) << "velho";
+        fs::create_directory(folder);
+        ASSERT_EQ(chown(folder.c_str(), c.folderOwner, 0), 0);
+        ASSERT_EQ(chmod(folder.c_str(), c.folderMode), 0);
+        ASSERT_EQ(symlink(victim.c_str(), (folder / "IP.txt").c_str()), 0);
+        ASSERT_EQ(lchown((folder / "IP.txt").c_str(), c.linkOwner, 0), 0);
+
+        const ShellResult written = ReplaceFileContents(folder / "IP.txt", "novo");
+        EXPECT_EQ(written.ok(), c.followed) << c.what << ": " << written.reason;
+        EXPECT_EQ(ReadFileBytes(victim), c.followed ? "novo" : "velho") << c.what;
+        EXPECT_TRUE(fs::is_symlink(folder / "IP.txt")) << c.what;
+        if (!c.followed) {
+            EXPECT_EQ(written.error, EACCES) << c.what;
+        }
+    }
+
+    // A link to nothing creates nothing, wherever it points.
+    fs::create_symlink(dir / "falta.txt", dir / "pendente.txt");
+    const ShellResult dangling = ReplaceFileContents(dir / "pendente.txt", "novo");
+    EXPECT_FALSE(dangling.ok());
+    EXPECT_EQ(dangling.reason, "O atalho aponta para um arquivo que não existe");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "falta.txt")));
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir / "pendente.txt")));
+}
+
+// A FIFO nobody reads is a failure at once, not a wait without end; /dev/stdout
+// on a pipe is written into the pipe, as a shell writes it.
+TEST(FileReplace, FifosAndPipesAreWrittenInPlaceWithoutWaiting) {
+    namespace fs = std::filesystem;
+    fakes::FakeShell shell;
+    const fs::path fifo = shell.directory / "fila";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const ShellResult unread = ReplaceFileContents(fifo, "x");
+    EXPECT_EQ(unread.error, ENXIO);
+    EXPECT_EQ(unread.reason, "Nenhum programa está lendo a fila");
+    EXPECT_TRUE(fs::is_fifo(fifo));
+
+    for (const char* path : {"/dev/stdout", "/proc/self/fd/1", "/dev/fd/1"}) {
+        int ends[2];
+        ASSERT_EQ(pipe(ends), 0);
+        std::fflush(stdout);
+        const int saved = dup(1);
+        dup2(ends[1], 1);
+        close(ends[1]);
+        const ShellResult written = ReplaceFileContents(fs::path(path), "pelo cano\n");
+        dup2(saved, 1);
+        close(saved);
+        char got[64] = {};
+        const ssize_t length = read(ends[0], got, sizeof got);
+        close(ends[0]);
+        EXPECT_TRUE(written.ok()) << path << ": " << written.reason;
+        EXPECT_EQ(std::string(got, length > 0 ? static_cast<std::size_t>(length) : 0),
+                  "pelo cano\n")
+            << path;
+    }
+}
+
+// On a full disk the old report stays whole: the new one never got past its
+// temporary file. A small tmpfs of its own, in a mount namespace of its own.
+TEST(FileReplace, AFullDiskKeepsTheOldFile) {
+    namespace fs = std::filesystem;
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root: mounts a small disk";
+    }
+    fakes::FakeShell shell;
+    const fs::path disk = shell.directory / "disco";
+    fs::create_directory(disk);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0) {
+            _exit(3);
+        }
+        const fs::path report = disk / "IP.txt";
+        std::ofstream(report) << "velho";
+        const ShellResult full = ReplaceFileContents(report, std::string(256 * 1024, 'x'));
+        const bool kept =
+            !full.ok() && full.reason == "Não há espaço livre no disco" &&
+            ReadFileBytes(report) == "velho" &&
+            std::distance(fs::directory_iterator(disk), fs::directory_iterator()) == 1;
+        _exit(kept ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_NE(WEXITSTATUS(status), 3) << "no tmpfs could be mounted";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 #endif
 

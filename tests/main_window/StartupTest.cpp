@@ -62,6 +62,7 @@ TEST(SocketsCheck, FailuresEndTheProgramAtTheFirstFailingCheck) {
         h.sockets.grantedVersion = c.version;
         h.sockets.maxSockets = c.sockets;
         EXPECT_THROW(h.form.Form_Load(), ProgramEnded) << c.name;
+        EXPECT_EQ(h.toolkit.endStatus, 1) << c.name;
         EXPECT_EQ(h.toolkit.messages, (std::vector<ShownMessage>{{c.message, 0, "Vexor Moralto"}}))
             << c.name;
         EXPECT_EQ(h.sockets.calls, std::vector<std::string>{"startup:257"}) << c.name;
@@ -73,6 +74,7 @@ TEST(SocketsCheck, CleanupFailureEndsTheProgram) {
     h.sockets.cleanupResult = -1;
     std::int16_t cancel = 0;
     EXPECT_THROW(h.form.Form_Unload(cancel), ProgramEnded);
+    EXPECT_EQ(h.toolkit.endStatus, 1);
     EXPECT_EQ(h.toolkit.messages,
               (std::vector<ShownMessage>{
                   {"Ocorreu um erro no soquete -1 durante a limpagem ", 0, "Vexor Moralto"}}));

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 
@@ -207,6 +208,74 @@ class QtMainWindowTest : public QObject {
                 QCOMPARE(sink.events, std::vector<std::string>{key.event});
             }
         }
+    }
+
+    // F5 held down repeats, and presses and clicks made while a refresh kept
+    // the window busy wait in the queue: none of them runs another refresh.
+    void heldOrQueuedInputNeverRunsAnotherRefresh() {
+        QtMainWindow window(kMainWindow);
+        std::uint32_t now = 10000;
+        window.setClock([&now] { return now; });
+        // Each handler takes four seconds of the window's clock.
+        struct SlowSink : RecordingSink {
+            std::uint32_t* now = nullptr;
+            void KeyDown(std::uint16_t& keyCode, int shiftState) override {
+                RecordingSink::KeyDown(keyCode, shiftState);
+                *now += 4000;
+            }
+            void Click(std::string_view control) override {
+                RecordingSink::Click(control);
+                *now += 4000;
+            }
+        } sink;
+        sink.now = &now;
+        window.setEventSink(&sink);
+        window.showCentred();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QWidget* focus = window.control("btnSair");
+        focus->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), focus);
+        QWidget* refresh = window.control("btnAtualizar");
+        const QPointF inside(refresh->width() / 2.0, refresh->height() / 2.0);
+
+        enum Kind { F5, HeldF5, Click };
+        const struct {
+            const char* what;
+            Kind kind;
+            ulong stamp;
+            std::vector<std::string> events;
+        } steps[] = {
+            {"F5 held down", HeldF5, 1000, {}},
+            {"F5", F5, 1000, {"key:116:0"}},
+            {"F5 pressed during that refresh", F5, 2000, {}},
+            {"a click during that refresh", Click, 4900, {}},
+            {"F5 held down after it", HeldF5, 5100, {}},
+            {"F5 after it", F5, 5100, {"key:116:0"}},
+            {"a click during the second refresh", Click, 8900, {}},
+            {"a click after it", Click, 9200, {"click:btnAtualizar"}},
+            {"F5 during the click's refresh", F5, 12900, {}},
+        };
+        for (const auto& step : steps) {
+            sink.events.clear();
+            if (step.kind == Click) {
+                for (const QEvent::Type type :
+                     {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+                    QMouseEvent event(type, inside, refresh->mapToGlobal(inside), Qt::LeftButton,
+                                      type == QEvent::MouseButtonPress ? Qt::LeftButton
+                                                                       : Qt::NoButton,
+                                      Qt::NoModifier);
+                    event.setTimestamp(step.stamp);
+                    QApplication::sendEvent(refresh, &event);
+                }
+            } else {
+                QKeyEvent event(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier, QString(),
+                                step.kind == HeldF5);
+                event.setTimestamp(step.stamp);
+                QApplication::sendEvent(focus, &event);
+            }
+            QCOMPARE(sink.events, step.events);
+        }
+        window.setEventSink(nullptr);
     }
 
     void closingRunsUnloadOnce() {

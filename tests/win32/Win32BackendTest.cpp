@@ -206,6 +206,31 @@ TEST(Win32Shell, ReportIsWrittenInTheAnsiCodePageBesideTheProgram) {
     EXPECT_EQ(fakes::ReadFileBytes(path), "Local: ESTA\xC7\xC3O\r\n- Vers\xE3o\r\n");
 }
 
+// Text for files and controls in the ANSI code page: a character it lacks
+// becomes '?', never a look-alike that means something else to a path or a
+// command line (best fit would give '/', '\\', '"', ':').
+TEST(WinText, CharactersTheCodePageLacksBecomeQuestionMarks) {
+    if (GetACP() != 1252) {
+        GTEST_SKIP() << "the ANSI code page here is " << GetACP();
+    }
+    const struct {
+        const char* utf8;
+        const char* ansi;
+    } cases[] = {
+        {"ESTAÇÃO", "ESTA\xC7\xC3O"},
+        {"a\uFF0Fb", "a?b"},          // fullwidth solidus
+        {"a\u2215b", "a?b"},          // division slash
+        {"a\uFF3Cb", "a?b"},          // fullwidth reverse solidus
+        {"a\uFF02b\u02BAc", "a?b?c"}, // fullwidth and modifier quotation marks
+        {"C\uFF1A", "C?"},            // fullwidth colon
+        {"\u0100", "?"},              // Latin capital A with macron
+        {"\u20AC", "\x80"},           // the euro sign is in the code page
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(win32::Utf8ToAnsi(c.utf8), c.ansi) << c.utf8;
+    }
+}
+
 // Reads a resource of the program file loaded as data.
 std::string ResourceBytes(HMODULE module, int id, const wchar_t* type) {
     const HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), type);

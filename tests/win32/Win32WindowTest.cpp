@@ -233,6 +233,75 @@ TEST_F(Win32WindowTest, F5WithEveryModifierFromEveryControlReachesTheWindowOnce)
     }
 }
 
+// F5 held down repeats (bit 30 of lParam), and presses and clicks made while a
+// refresh kept the window busy wait in the queue with their time: none of them
+// runs another refresh.
+TEST_F(Win32WindowTest, HeldOrQueuedInputNeverRunsAnotherRefresh) {
+    Win32Window window(GetModuleHandleW(nullptr), kMainWindow);
+    std::uint32_t now = 10000;
+    window.setClock([&now] { return now; });
+    // Each handler takes four seconds of the window's clock.
+    struct SlowSink : RecordingSink {
+        std::uint32_t* now = nullptr;
+        void KeyDown(std::uint16_t& keyCode, int shiftState) override {
+            RecordingSink::KeyDown(keyCode, shiftState);
+            *now += 4000;
+        }
+        void Click(std::string_view control) override {
+            RecordingSink::Click(control);
+            *now += 4000;
+        }
+    } sink;
+    sink.now = &now;
+    window.setEventSink(&sink);
+    window.showCentred(SW_SHOWNORMAL);
+    Pump(window);
+    const HWND focus = window.control("btnSair");
+    SetFocus(focus);
+    const HWND refresh = window.control("btnAtualizar");
+    RECT inside{};
+    GetClientRect(refresh, &inside);
+    const LPARAM centre = MAKELPARAM(inside.right / 2, inside.bottom / 2);
+
+    enum Kind { F5, HeldF5, Click };
+    const struct {
+        const char* what;
+        Kind kind;
+        DWORD time;
+        std::vector<std::string> events;
+    } steps[] = {
+        {"F5 held down", HeldF5, 1000, {}},
+        {"F5", F5, 1000, {"key:116:0"}},
+        {"F5 pressed during that refresh", F5, 2000, {}},
+        {"a click during that refresh", Click, 4900, {}},
+        {"F5 held down after it", HeldF5, 5100, {}},
+        {"F5 after it", F5, 5100, {"key:116:0"}},
+        {"a click during the second refresh", Click, 8900, {}},
+        {"a click after it", Click, 9200, {"click:btnAtualizar"}},
+        {"F5 during the click's refresh", F5, 12900, {}},
+    };
+    for (const auto& step : steps) {
+        sink.events.clear();
+        std::vector<MSG> messages;
+        if (step.kind == Click) {
+            messages.push_back({refresh, WM_LBUTTONDOWN, MK_LBUTTON, centre, step.time, {}});
+            messages.push_back({refresh, WM_LBUTTONUP, 0, centre, step.time, {}});
+        } else {
+            const LPARAM repeated = step.kind == HeldF5 ? LPARAM{1} << 30 : 0;
+            messages.push_back({focus, WM_KEYDOWN, VK_F5, 1 | repeated, step.time, {}});
+        }
+        for (MSG& message : messages) {
+            if (!window.PreTranslate(message)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+        Pump(window);
+        EXPECT_EQ(sink.events, step.events) << step.what;
+    }
+    window.setEventSink(nullptr);
+}
+
 TEST_F(Win32WindowTest, SpaceClicksTheFocusedSairAndNoAltKeyClicksAtualizar) {
     Win32Window window(GetModuleHandleW(nullptr), kMainWindow);
     RecordingSink sink;

@@ -97,8 +97,9 @@ class IToolkit {
     virtual void messageBox(const std::string& text, unsigned flags,
                             const std::string& caption = {}) = 0;
     virtual void setMousePointer(MousePointer pointer) = 0;
-    // Ends the process at once: no further handler and no destructor runs.
-    [[noreturn]] virtual void endProgram() = 0;
+    // Ends the process at once with exit status `status` (0 when the user ends
+    // it, 1 after a failure): no further handler and no destructor runs.
+    [[noreturn]] virtual void endProgram(int status) = 0;
 };
 
 } // namespace vexor

@@ -28,9 +28,11 @@ bool IsDirectory(const FilePath& path);
 bool RenameOver(const FilePath& from, const FilePath& to, int& error, int& meaning);
 
 // What a write to `path` must not replace: on systems with symbolic links,
-// `path` becomes the file its links name, a folder is refused and a FIFO or a
-// device is written where it stands. The outcome when the write is done here;
-// nothing when the file is to be replaced.
+// `path` becomes the file its links name (a link is followed only where the
+// kernel's protected_symlinks rule would follow it, and a link to nothing is
+// refused), a folder is refused, and a FIFO, a pipe or a device is written
+// where it stands. The outcome when the write is done here; nothing when the
+// file is to be replaced.
 std::optional<ShellResult> WriteWhereItStands(FilePath& path, std::string_view bytes);
 
 // The failure of errno `error`, in the user's words.

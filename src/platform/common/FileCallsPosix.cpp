@@ -2,45 +2,64 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <poll.h>
 #include <random>
 #include <stdlib.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace vexor::file_calls {
 namespace {
 
-// The file `path` stands for: a symbolic link is followed to the file it names
-// (as many links as the system itself follows), so that the link stays.
-FilePath FollowLinks(FilePath path) {
-    for (int hop = 0; hop < 40; ++hop) {
-        struct stat status {};
-        if (lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
-            return path;
-        }
-        std::string target(4096, '\0');
-        const ssize_t length = readlink(path.c_str(), target.data(), target.size());
-        if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) {
-            return path;
-        }
-        target.resize(static_cast<std::size_t>(length));
-        path = target.front() == '/' || path.parent().empty() ? FilePath(std::move(target))
-                                                              : path.parent() / target;
+constexpr int kMostLinks = 40;
+// How long a reader that has stopped reading may hold the report back.
+constexpr int kStalledReaderMilliseconds = 10000;
+
+// Whether the kernel's protected_symlinks rule lets this process follow `link`
+// (described by `status`): in a sticky folder that anyone may write, only a
+// link of this user or of the folder's owner is followed, so that a link
+// another user planted there cannot aim a write at a file of its choosing.
+bool MayFollow(const FilePath& link, const struct stat& status) {
+    const FilePath folder = link.parent().empty() ? FilePath(std::string(".")) : link.parent();
+    struct stat holder {};
+    if (stat(folder.c_str(), &holder) != 0) {
+        return false;
     }
-    return path;
+    const bool shared = (holder.st_mode & S_ISVTX) != 0 && (holder.st_mode & S_IWOTH) != 0;
+    return !shared || status.st_uid == geteuid() || status.st_uid == holder.st_uid;
 }
 
-// A FIFO, a terminal or another device is written where it is, as a shell's
-// ">" writes it: replacing it with a regular file would break what reads it.
-ShellResult WriteInPlace(const FilePath& path, std::string_view bytes) {
-    const int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+// A link in /proc (/dev/stdout, /dev/fd/N) names an open file, not a path:
+// only the kernel can follow it.
+bool IsProcessLink(const FilePath& link) {
+    struct statfs system {};
+    const FilePath folder = link.parent().empty() ? FilePath(std::string(".")) : link.parent();
+    return statfs(folder.c_str(), &system) == 0 && system.f_type == PROC_SUPER_MAGIC;
+}
+
+// A FIFO, a pipe, a terminal or another device is written where it is, as a
+// shell's ">" writes it: replacing it with a regular file would break what
+// reads it. Opened without blocking, so a FIFO nobody reads is a failure and
+// not a wait without end; `flags` adds how the path is opened.
+ShellResult WriteInPlace(const FilePath& path, std::string_view bytes, int flags) {
+    const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | flags);
     if (fd < 0) {
         return Failure(errno);
     }
+    int waited = 0;
     while (!bytes.empty()) {
         const ssize_t written = write(fd, bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written < 0 && errno == EAGAIN && waited < kStalledReaderMilliseconds) {
+            pollfd ready{fd, POLLOUT, 0};
+            constexpr int kStep = 100;
+            poll(&ready, 1, kStep);
+            waited += kStep;
             continue;
         }
         if (written <= 0) {
@@ -48,6 +67,7 @@ ShellResult WriteInPlace(const FilePath& path, std::string_view bytes) {
             close(fd);
             return Failure(error);
         }
+        waited = 0;
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
     return close(fd) == 0 ? ShellResult{} : Failure(errno);
@@ -117,14 +137,43 @@ bool RenameOver(const FilePath& from, const FilePath& to, int& error, int& meani
 }
 
 std::optional<ShellResult> WriteWhereItStands(FilePath& path, std::string_view bytes) {
-    path = FollowLinks(path);
-    if (struct stat status{}; lstat(path.c_str(), &status) == 0) {
-        if (S_ISDIR(status.st_mode)) {
-            return Failure(EISDIR);
+    // The links are followed here, one by one, only to learn where the file
+    // stands, so that the new file is made beside it and the link stays.
+    struct stat status {};
+    for (int hop = 0;; ++hop) {
+        if (lstat(path.c_str(), &status) != 0) {
+            if (hop > 0 && errno == ENOENT) {
+                return ShellResult{ENOENT, "O atalho aponta para um arquivo que não existe"};
+            }
+            return std::nullopt;
         }
-        if (!S_ISREG(status.st_mode)) {
-            return WriteInPlace(path, bytes);
+        if (!S_ISLNK(status.st_mode)) {
+            break;
         }
+        if (hop == kMostLinks) {
+            return Failure(ELOOP);
+        }
+        if (!MayFollow(path, status)) {
+            return ShellResult{EACCES,
+                               "O atalho pertence a outro usuário numa pasta compartilhada"};
+        }
+        if (IsProcessLink(path)) {
+            return WriteInPlace(path, bytes, O_TRUNC);
+        }
+        std::string target(4096, '\0');
+        const ssize_t length = readlink(path.c_str(), target.data(), target.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) {
+            return Failure(length < 0 ? errno : ENAMETOOLONG);
+        }
+        target.resize(static_cast<std::size_t>(length));
+        path = target.front() == '/' || path.parent().empty() ? FilePath(std::move(target))
+                                                              : path.parent() / target;
+    }
+    if (S_ISDIR(status.st_mode)) {
+        return Failure(EISDIR);
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return WriteInPlace(path, bytes, O_NOFOLLOW);
     }
     return std::nullopt;
 }

@@ -27,6 +27,12 @@ std::string DescribeErrno(int error) {
         return "O disco é somente leitura";
     case EISDIR:
         return "Já existe uma pasta com esse nome";
+    case ENXIO:
+        return "Nenhum programa está lendo a fila";
+    case EAGAIN:
+        return "O programa que lê a fila parou de ler";
+    case ELOOP:
+        return "Há atalhos demais no caminho";
     default:
         return std::strerror(error);
     }

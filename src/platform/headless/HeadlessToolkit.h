@@ -59,7 +59,8 @@ class HeadlessToolkit : public IToolkit {
         : errors_(errors), encode_(std::move(encode)) {}
     void messageBox(const std::string& text, unsigned flags, const std::string& caption) override;
     void setMousePointer(MousePointer /*pointer*/) override {}
-    [[noreturn]] void endProgram() override { throw HeadlessProgramEnd(); }
+    // Every end a load handler can reach is a failure: the command ends with 1.
+    [[noreturn]] void endProgram(int /*status*/) override { throw HeadlessProgramEnd(); }
 
   private:
     ITextOutput& errors_;

@@ -40,6 +40,7 @@ class SmbLibrary {
             Bind(newContext, "smbc_new_context") && Bind(freeContext, "smbc_free_context") &&
             Bind(initContext, "smbc_init_context") && Bind(setDebug, "smbc_setDebug") &&
             Bind(setTimeout, "smbc_setTimeout") &&
+            Bind(setDebugToStderr, "smbc_setOptionDebugToStderr") &&
             Bind(setUseKerberos, "smbc_setOptionUseKerberos") &&
             Bind(setFallbackAfterKerberos, "smbc_setOptionFallbackAfterKerberos") &&
             Bind(setBrowseMaxLmbCount, "smbc_setOptionBrowseMaxLmbCount") &&
@@ -57,6 +58,7 @@ class SmbLibrary {
     decltype(&smbc_init_context) initContext = nullptr;
     decltype(&smbc_setDebug) setDebug = nullptr;
     decltype(&smbc_setTimeout) setTimeout = nullptr;
+    decltype(&smbc_setOptionDebugToStderr) setDebugToStderr = nullptr;
     decltype(&smbc_setOptionUseKerberos) setUseKerberos = nullptr;
     decltype(&smbc_setOptionFallbackAfterKerberos) setFallbackAfterKerberos = nullptr;
     decltype(&smbc_setOptionBrowseMaxLmbCount) setBrowseMaxLmbCount = nullptr;
@@ -93,6 +95,8 @@ class SmbContext {
             return;
         }
         smb_.setDebug(context_, 0);
+        // Standard output may carry the report: the library's messages go to standard error.
+        smb_.setDebugToStderr(context_, 1);
         smb_.setTimeout(context_, kTimeoutMilliseconds);
         smb_.setUseKerberos(context_, 0);
         smb_.setFallbackAfterKerberos(context_, 1);

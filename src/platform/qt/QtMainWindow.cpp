@@ -16,6 +16,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <vector>
 
@@ -137,7 +138,12 @@ int QtMainWindow::ScreenDpi() {
 QtMainWindow::QtMainWindow(const WindowDescription& description, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint) {
+                          Qt::MSWindowsFixedSizeDialogHint),
+      clock_([] {
+          return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                std::chrono::steady_clock::now().time_since_epoch())
+                                                .count());
+      }) {
     Build(description);
     qApp->installEventFilter(this);
 }
@@ -178,11 +184,8 @@ void QtMainWindow::Build(const WindowDescription& description) {
         }
         if (auto* button = qobject_cast<QPushButton*>(widget)) {
             const std::string name(entry.name);
-            connect(button, &QPushButton::clicked, this, [this, name] {
-                if (sink_ != nullptr) {
-                    sink_->Click(name);
-                }
-            });
+            connect(button, &QPushButton::clicked, this,
+                    [this, name] { Deliver([this, &name] { sink_->Click(name); }); });
         }
     }
     std::sort(tabOrder.begin(), tabOrder.end(),
@@ -229,19 +232,43 @@ void QtMainWindow::showCentred() {
     QTimer::singleShot(50, this, [this] { Centre(); });
 }
 
+template <typename Handler> void QtMainWindow::Deliver(Handler handler) {
+    if (sink_ != nullptr) {
+        handler();
+        staleInput_.HandlerEnded(clock_());
+    }
+}
+
 bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    const bool press = type == QEvent::KeyPress || type == QEvent::ShortcutOverride ||
+                       type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick ||
+                       type == QEvent::MouseButtonRelease;
+    if (!press || !watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != this) {
+        return QWidget::eventFilter(watched, event);
+    }
+    // A press or a click made while a handler kept the window busy is dropped,
+    // so F5 pressed again during a refresh does not queue another. Input made
+    // up by the program itself carries no stamp and counts as new.
+    const auto* input = static_cast<QInputEvent*>(event);
+    if (input->timestamp() != 0 &&
+        staleInput_.Stale(static_cast<std::uint32_t>(input->timestamp()), clock_())) {
+        // An accepted override keeps an access key from clicking its button.
+        event->accept();
+        return true;
+    }
     // Key preview: the window sees a key before the control that has the focus.
     // A key the control ignores travels on to its parents; only its first
-    // delivery counts.
-    if (event->type() == QEvent::KeyPress && sink_ != nullptr && watched->isWidgetType()) {
+    // delivery counts. A key held down repeats, but never the refresh.
+    if (type == QEvent::KeyPress && sink_ != nullptr) {
         auto* widget = static_cast<QWidget*>(watched);
         const QWidget* focus = QApplication::focusWidget();
         const bool firstDelivery = widget == focus || (focus == nullptr && widget == this);
-        if (firstDelivery && widget->window() == this) {
-            const auto* key = static_cast<QKeyEvent*>(event);
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        if (firstDelivery && !key->isAutoRepeat()) {
             std::uint16_t code = VirtualKeyOf(key->key());
             if (code != 0) {
-                sink_->KeyDown(code, ShiftStateOf(key->modifiers()));
+                Deliver([&] { sink_->KeyDown(code, ShiftStateOf(key->modifiers())); });
             }
         }
     }

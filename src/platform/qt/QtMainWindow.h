@@ -3,8 +3,11 @@
 #include "QtControls.h"
 #include "main_window/WindowDescription.h"
 #include "main_window/frmPrincipal.h"
+#include "platform/common/StaleInput.h"
 
 #include <QWidget>
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -23,6 +26,9 @@ class QtMainWindow : public QWidget {
     ~QtMainWindow() override;
 
     void setEventSink(IFormEvents* sink) { sink_ = sink; }
+    // The program's clock in milliseconds, against which the input's own
+    // stamps tell what waited while a handler ran; a steady clock unless told.
+    void setClock(std::function<std::uint32_t()> clock) { clock_ = std::move(clock); }
     FormControls controls();
     QWidget* control(std::string_view name) const;
 
@@ -39,8 +45,12 @@ class QtMainWindow : public QWidget {
   private:
     void Build(const WindowDescription& description);
     void Centre();
+    // Runs a handler of the sink; input made before it returns is then stale.
+    template <typename Handler> void Deliver(Handler handler);
 
     IFormEvents* sink_ = nullptr;
+    std::function<std::uint32_t()> clock_;
+    StaleInput staleInput_;
     // Every control, in creation order; a frame before what it holds.
     std::vector<std::unique_ptr<QWidget>> widgets_;
     std::map<std::string, QWidget*, std::less<>> controls_;

@@ -63,9 +63,12 @@ void QtToolkit::setMousePointer(MousePointer pointer) {
     }
 }
 
-void QtToolkit::endProgram() {
+void QtToolkit::endProgram(int status) {
+    if (endApplication_) {
+        endApplication_();
+    }
     std::fflush(nullptr);
-    std::_Exit(0);
+    std::_Exit(status);
 }
 
 } // namespace vexor

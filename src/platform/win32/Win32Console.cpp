@@ -57,6 +57,23 @@ bool ConsoleStreams::HandleOutput::write(std::string_view bytes) {
     if (!Usable(handle_)) {
         return true;
     }
+    // A console is given the characters themselves: written as bytes, they
+    // would be read in the console's own code page (the OEM one), not in the
+    // ANSI code page they are in. Redirected output keeps its bytes.
+    if (DWORD mode = 0; GetConsoleMode(handle_, &mode)) {
+        const std::wstring text = AnsiToWide(bytes);
+        std::size_t shown = 0;
+        while (shown < text.size()) {
+            DWORD written = 0;
+            if (!WriteConsoleW(handle_, text.data() + shown,
+                               static_cast<DWORD>(text.size() - shown), &written, nullptr) ||
+                written == 0) {
+                return false;
+            }
+            shown += written;
+        }
+        return true;
+    }
     std::size_t done = 0;
     while (done < bytes.size()) {
         DWORD written = 0;

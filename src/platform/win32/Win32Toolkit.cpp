@@ -2,6 +2,9 @@
 
 #include "WinText.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace vexor::win32 {
 
 void Win32Toolkit::messageBox(const std::string& text, unsigned flags, const std::string& caption) {
@@ -16,8 +19,15 @@ void Win32Toolkit::setMousePointer(MousePointer pointer) {
     window_.setWaitCursor(pointer == MousePointer::Hourglass);
 }
 
-void Win32Toolkit::endProgram() {
-    ExitProcess(0);
+void Win32Toolkit::endProgram(int status) {
+    TerminateOwnProcess(status);
+}
+
+void TerminateOwnProcess(int status) {
+    std::fflush(nullptr);
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+    // TerminateProcess on the own process does not return once it succeeds.
+    std::abort();
 }
 
 } // namespace vexor::win32

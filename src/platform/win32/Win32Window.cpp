@@ -193,12 +193,27 @@ void Win32Window::setWaitCursor(bool wait) {
     SetCursor(LoadCursorW(nullptr, wait ? IDC_WAIT : IDC_ARROW));
 }
 
+template <typename Handler> void Win32Window::Deliver(Handler handler) {
+    if (sink_ != nullptr) {
+        handler();
+        staleInput_.HandlerEnded(clock_());
+    }
+}
+
 bool Win32Window::PreTranslate(MSG& message) {
     const bool ours = message.hwnd == window_ || IsChild(window_, message.hwnd);
-    if (ours && sink_ != nullptr &&
-        (message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN)) {
+    const bool key = message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN;
+    const bool press = key || message.message == WM_LBUTTONDOWN ||
+                       message.message == WM_LBUTTONDBLCLK || message.message == WM_LBUTTONUP;
+    // A press or a click made while a handler kept the window busy is dropped,
+    // so F5 pressed again during a refresh does not queue another.
+    if (ours && press && staleInput_.Stale(static_cast<std::uint32_t>(message.time), clock_())) {
+        return true;
+    }
+    constexpr LPARAM kRepeated = LPARAM{1} << 30;
+    if (ours && key && (message.lParam & kRepeated) == 0) {
         std::uint16_t keyCode = static_cast<std::uint16_t>(message.wParam);
-        sink_->KeyDown(keyCode, CurrentShiftState());
+        Deliver([&] { sink_->KeyDown(keyCode, CurrentShiftState()); });
     }
     return IsWindow(window_) && IsDialogMessageW(window_, &message);
 }
@@ -236,7 +251,7 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (HIWORD(wParam) == BN_CLICKED && sink_ != nullptr) {
             const auto button = buttons_.find(LOWORD(wParam));
             if (button != buttons_.end()) {
-                sink_->Click(button->second);
+                Deliver([&] { sink_->Click(button->second); });
                 return 0;
             }
         }

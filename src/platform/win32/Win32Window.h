@@ -3,8 +3,11 @@
 #include "Win32Controls.h"
 #include "main_window/WindowDescription.h"
 #include "main_window/frmPrincipal.h"
+#include "platform/common/StaleInput.h"
 #include "platform/common/UniqueHandle.h"
 
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -28,6 +31,9 @@ class Win32Window {
     Win32Window& operator=(const Win32Window&) = delete;
 
     void setEventSink(IFormEvents* sink) { sink_ = sink; }
+    // The program's clock in milliseconds, against which a message's time
+    // tells what waited while a handler ran; GetTickCount unless told.
+    void setClock(std::function<std::uint32_t()> clock) { clock_ = std::move(clock); }
     FormControls controls();
     HWND handle() const { return window_; }
     HWND control(std::string_view name) const;
@@ -36,6 +42,8 @@ class Win32Window {
     void showCentred(int showCommand);
     void setWaitCursor(bool wait);
     // Key preview and dialog keys for one message; true when it was consumed.
+    // A key held down (bit 30 of lParam) never reaches the key preview, and a
+    // press or a click made before the last handler returned is dropped.
     bool PreTranslate(MSG& message);
     int RunMessageLoop();
 
@@ -44,9 +52,15 @@ class Win32Window {
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void Build(HINSTANCE instance, const WindowDescription& description);
     HFONT Font(const FontSpec& entry);
+    // Runs a handler of the sink; input made before it returns is then stale.
+    template <typename Handler> void Deliver(Handler handler);
 
     HWND window_ = nullptr;
     IFormEvents* sink_ = nullptr;
+    std::function<std::uint32_t()> clock_ = [] {
+        return static_cast<std::uint32_t>(GetTickCount());
+    };
+    StaleInput staleInput_;
     int dpi_ = 96;
     bool waiting_ = false;
     HWND firstInTabOrder_ = nullptr;
