@@ -73,4 +73,10 @@ status=0
 bash tests/integration/windows_end_to_end.sh "$modern" "$PWD/build-windows/src/vexormoralto.exe" \
     "$WINEPREFIX" || status=$?
 [ "$status" -eq 77 ] && status=0
+# An accented NetBIOS name against nmbd, under a Portuguese locale.
+oem=0
+bash tests/integration/oem_names.sh "$PWD/build-windows/oem-names" - \
+    "$PWD/build-windows/tests/oem_name_check.exe" "$WINEPREFIX" || oem=$?
+[ "$oem" -eq 77 ] && oem=0
+[ "$status" -eq 0 ] && status=$oem
 exit "$status"
