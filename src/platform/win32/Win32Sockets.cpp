@@ -99,6 +99,12 @@ const HostEnt* Win32Sockets::Publish(const void* winsockRecord) {
 }
 
 const HostEnt* Win32Sockets::hostByName(const char* name) {
+    // A source's address answers at once, whatever lookup is still under way.
+    if (learnt_ != nullptr && name != nullptr) {
+        if (const auto addresses = learnt_->Find(name); !addresses.empty()) {
+            return learntRecord_.Publish(name, addresses);
+        }
+    }
     if (name != nullptr && ahead_->Known(name)) {
         AheadResolver::Answer answer = ahead_->Resolve(name);
         // A source may have learnt the address after the system was asked.
@@ -110,11 +116,6 @@ const HostEnt* Win32Sockets::hostByName(const char* name) {
             return nullptr;
         }
         return learntRecord_.Publish(answer.canonicalName, answer.addresses);
-    }
-    if (learnt_ != nullptr && name != nullptr) {
-        if (const auto addresses = learnt_->Find(name); !addresses.empty()) {
-            return learntRecord_.Publish(name, addresses);
-        }
     }
     return Publish(gethostbyname(Utf8ToAnsi(name).c_str()));
 }
