@@ -94,4 +94,8 @@ bash "$network" up "$modern"
 wine_layer end-to-end "the program under Wine on the modern test network" \
     bash tests/integration/windows_end_to_end.sh "$modern" "$PWD/build-windows/src/vexormoralto.exe" \
     "$WINEPREFIX"
+# An accented NetBIOS name against nmbd, under a Portuguese locale.
+wine_layer oem-names "an accented NetBIOS name against nmbd under a Portuguese locale" \
+    bash tests/integration/oem_names.sh "$PWD/build-windows/oem-names" - \
+    "$PWD/build-windows/tests/oem_name_check.exe" "$WINEPREFIX"
 exit "$status"

@@ -46,6 +46,10 @@ class WinsockDatagramSocket : public IDatagramSocket {
         const int buffer = 4 * 1024 * 1024;
         setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&buffer),
                    sizeof buffer);
+        // NetBIOS name queries go to each subnet's broadcast address.
+        const BOOL broadcast = TRUE;
+        setsockopt(socket_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&broadcast),
+                   sizeof broadcast);
         const sockaddr_in any = SocketAddressOf({});
         if (bind(socket_, reinterpret_cast<const sockaddr*>(&any), sizeof any) != 0) {
             closesocket(socket_);
