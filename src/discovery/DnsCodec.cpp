@@ -98,7 +98,7 @@ class Reader {
     std::size_t at_ = 0;
 };
 
-bool ReadRecord(Reader& reader, std::span<const std::uint8_t> bytes, Record& record) {
+bool ReadRecord(Reader& reader, std::span<const std::uint8_t> bytes, bool netbios, Record& record) {
     std::uint16_t klass = 0;
     std::uint16_t length = 0;
     if (!reader.Name(record.name) || !reader.U16(record.type) || !reader.U16(klass) ||
@@ -112,7 +112,7 @@ bool ReadRecord(Reader& reader, std::span<const std::uint8_t> bytes, Record& rec
     reader.Seek(end);
     const auto data = bytes.subspan(start, length);
     record.data.assign(data.begin(), data.end());
-    if (record.klass != kClassIn) {
+    if (record.klass != kClassIn || netbios) {
         return true;
     }
     std::size_t at = start;
@@ -187,7 +187,7 @@ bool PutRecord(std::vector<std::uint8_t>& out, const Record& record) {
     PutU16(out, static_cast<std::uint16_t>(record.klass | (record.cacheFlush ? 0x8000 : 0)));
     PutU32(out, record.ttl);
     std::vector<std::uint8_t> data;
-    switch (record.klass == kClassIn ? record.type : 0) {
+    switch (record.klass == kClassIn && record.data.empty() ? record.type : 0) {
     case kTypeA:
         data.assign(record.address.begin(), record.address.end());
         break;
@@ -266,7 +266,7 @@ std::optional<Message> Read(std::span<const std::uint8_t> bytes, const Expect& e
                                        : message.additional;
         for (std::uint16_t i = 0; i < counts[section]; ++i) {
             Record record;
-            if (!ReadRecord(reader, bytes, record)) {
+            if (!ReadRecord(reader, bytes, expect.netbios, record)) {
                 return std::nullopt;
             }
             records.push_back(std::move(record));

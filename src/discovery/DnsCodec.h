@@ -88,6 +88,8 @@ struct Expect {
     std::optional<std::uint16_t> id;
     // A reply (QR set) or a query.
     bool response = true;
+    // A NetBIOS message: there type 0x21 is a node status (NBSTAT), not SRV.
+    bool netbios = false;
 };
 
 // The transaction ID of a message, from its first two bytes; nothing when it
@@ -103,8 +105,8 @@ std::optional<std::uint16_t> PeekId(std::span<const std::uint8_t> bytes);
 // keep only their raw data.
 std::optional<Message> Read(std::span<const std::uint8_t> bytes, const Expect& expect = {});
 
-// Writes `message`: names uncompressed, each record's data built from the
-// fields of its type (A, PTR, SRV, TXT) or taken from `data` (any other type).
+// Writes `message`: names uncompressed, each record's data taken from `data`
+// when it has any, else built from the fields of its type (A, PTR, SRV, TXT).
 // Nothing when a name does not fit (a label over 63 bytes, a name over 255).
 std::optional<std::vector<std::uint8_t>> Write(const Message& message);
 

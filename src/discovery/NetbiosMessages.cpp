@@ -124,7 +124,7 @@ std::optional<NameQueryAnswer> ReadNameQueryAnswer(std::span<const std::uint8_t>
                                                    std::uint16_t id, std::string_view name,
                                                    std::uint8_t suffix,
                                                    const IOemCodePage& codePage) {
-    const auto message = dns::Read(bytes, {id, true});
+    const auto message = dns::Read(bytes, {id, true, true});
     const auto oem = OemName(name, codePage);
     const auto expected = oem ? Padded(*oem, suffix) : std::nullopt;
     if (!message || !expected || message->opcode() != 0) {
@@ -179,7 +179,7 @@ std::optional<std::string> NodeStatus::Workgroup() const {
 
 std::optional<NodeStatus> ReadNodeStatus(std::span<const std::uint8_t> bytes, std::uint16_t id,
                                          const IOemCodePage& codePage) {
-    const auto message = dns::Read(bytes, {id, true});
+    const auto message = dns::Read(bytes, {id, true, true});
     if (!message || message->rcode() != 0) {
         return std::nullopt;
     }

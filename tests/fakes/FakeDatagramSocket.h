@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <span>
 #include <vector>
 
@@ -40,7 +41,7 @@ class FakeDatagramSocket : public IDatagramSocket {
         std::vector<Delayed> replies = respond_ ? respond_(sent) : std::vector<Delayed>{};
         const std::lock_guard lock(mutex_);
         for (Delayed& reply : replies) {
-            queue_.push_back({sent.at + reply.after, order_++, std::move(reply.datagram)});
+            queue_.insert({sent.at + reply.after, order_++, std::move(reply.datagram)});
         }
         sent_.push_back(std::move(sent));
         return sendResult;
@@ -49,14 +50,12 @@ class FakeDatagramSocket : public IDatagramSocket {
     std::optional<Datagram> ReceiveUntil(SteadyTime deadline) override {
         std::unique_lock lock(mutex_);
         ++receives_;
-        const auto next = std::min_element(queue_.begin(), queue_.end());
-        if (next == queue_.end() || next->at > deadline) {
+        if (queue_.empty() || queue_.begin()->at > deadline) {
             lock.unlock();
             clock_.AdvanceTo(deadline);
             return std::nullopt;
         }
-        Arrival arrival = std::move(*next);
-        queue_.erase(next);
+        Arrival arrival = std::move(queue_.extract(queue_.begin()).value());
         lock.unlock();
         clock_.AdvanceTo(arrival.at);
         return std::move(arrival.datagram);
@@ -66,7 +65,7 @@ class FakeDatagramSocket : public IDatagramSocket {
     void Deliver(Datagram datagram, std::chrono::nanoseconds after = {}) {
         const auto at = clock_.Now() + after;
         const std::lock_guard lock(mutex_);
-        queue_.push_back({at, order_++, std::move(datagram)});
+        queue_.insert({at, order_++, std::move(datagram)});
     }
 
     std::vector<Sent> sent() const {
@@ -98,7 +97,7 @@ class FakeDatagramSocket : public IDatagramSocket {
     Responder respond_;
     mutable std::mutex mutex_;
     std::vector<Sent> sent_;
-    std::vector<Arrival> queue_;
+    std::set<Arrival> queue_;
     std::size_t order_ = 0;
     std::size_t receives_ = 0;
 };
