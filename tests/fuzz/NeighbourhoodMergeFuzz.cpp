@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (!input.empty() && found.size() < 512) {
         const auto source = static_cast<MachineSource>(static_cast<unsigned char>(input[0]) % 5);
         input.remove_prefix(1);
-        const auto last = input.empty() ? 0 : static_cast<std::uint8_t>(input[0]);
+        const std::uint8_t last = input.empty() ? 0 : static_cast<std::uint8_t>(input[0]);
         input.remove_prefix(input.empty() ? 0 : 1);
         const Ipv4 address = last == 0 ? Ipv4{} : Ipv4{10, 0, 0, last};
         std::string name = field();
