@@ -5,22 +5,28 @@
 #include "LibXml2Reader.h"
 #include "PosixDatagram.h"
 #include "PosixInterfaces.h"
+#include "PosixSockets.h"
 #include "SmbNetwork.h"
 #include "discovery/WsdClient.h"
 
 namespace vexor {
 
-std::unique_ptr<MergedNetwork> MakeLinuxNetwork(std::shared_ptr<PosixNameResolver> resolver) {
+std::unique_ptr<MergedNetwork> MakeLinuxNetwork(std::shared_ptr<PosixNameResolver> resolver,
+                                                bool sweep) {
     std::vector<std::shared_ptr<INeighbourhoodSource>> sources;
     sources.push_back(std::make_shared<SmbBrowser>());
     const DiscoverySeams seams{MulticastInterfaces, OpenPosixDatagramSocket, CurlPost,
                                NewLibXml2Reader};
     sources.push_back(std::make_shared<WsdSource>(seams));
     sources.push_back(std::make_shared<LinuxDnsSdSource>(seams));
+    // The sweep of the local subnets joins the sources here when it is wanted.
+    static_cast<void>(sweep);
     RefreshHooks hooks{[resolver] { resolver->ForgetAnswers(); },
                        [resolver](const std::string& name) { resolver->Prefetch(name); }};
     return std::make_unique<MergedNetwork>(kSmbProviderName, std::move(sources),
-                                           resolver->learntShared(), std::move(hooks));
+                                           resolver->learntShared(), std::move(hooks),
+                                           MergedNetwork::kRefreshDeadline,
+                                           AddressNaming{nullptr, LocalInterfaceAddresses});
 }
 
 } // namespace vexor
