@@ -10,6 +10,7 @@
 
 #include "WinText.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace vexor::win32 {
@@ -17,15 +18,15 @@ namespace {
 
 // The IPv4 adapters as GetAdaptersAddresses lists them, in an aligned buffer
 // that the list's pointers point into; empty when it fails.
-std::vector<std::uint64_t> AdapterList() {
+std::vector<std::uint64_t> AdapterList(ULONG flags = GAA_FLAG_SKIP_DNS_SERVER) {
     ULONG size = 16 * 1024;
     std::vector<std::uint64_t> storage;
     ULONG result = ERROR_BUFFER_OVERFLOW;
     for (int attempt = 0; attempt < 3 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
         storage.assign(size / sizeof(std::uint64_t) + 1, 0);
         result = GetAdaptersAddresses(
-            AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
-            nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(storage.data()), &size);
+            AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | flags, nullptr,
+            reinterpret_cast<IP_ADAPTER_ADDRESSES*>(storage.data()), &size);
     }
     if (result != NO_ERROR) {
         storage.clear();
@@ -66,6 +67,28 @@ std::vector<LocalInterface> AdapterInterfaces() {
         }
     }
     return interfaces;
+}
+
+std::vector<Ipv4> AdapterDnsServers() {
+    const auto list = AdapterList(0);
+    std::vector<Ipv4> servers;
+    for (const auto* adapter = FirstAdapter(list); adapter != nullptr; adapter = adapter->Next) {
+        if (adapter->OperStatus != IfOperStatusUp) {
+            continue;
+        }
+        for (const auto* server = adapter->FirstDnsServerAddress; server != nullptr;
+             server = server->Next) {
+            const sockaddr* address = server->Address.lpSockaddr;
+            if (address == nullptr || address->sa_family != AF_INET) {
+                continue;
+            }
+            const Ipv4 bytes = AddressOf(address);
+            if (std::find(servers.begin(), servers.end(), bytes) == servers.end()) {
+                servers.push_back(bytes);
+            }
+        }
+    }
+    return servers;
 }
 
 std::vector<Ipv4> AdapterAddresses() {

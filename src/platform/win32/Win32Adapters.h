@@ -15,4 +15,7 @@ std::vector<Ipv4> AdapterAddresses();
 // adapter's type, description and state.
 std::vector<LocalInterface> AdapterInterfaces();
 
+// The IPv4 DNS servers of the adapters that are up, in adapter order, each once.
+std::vector<Ipv4> AdapterDnsServers();
+
 } // namespace vexor::win32
