@@ -38,7 +38,7 @@ std::string Text(const Ipv4& a) {
 // In the test's own namespace: eth0 (10.77.0.1/24) on a veth whose other end,
 // in a second namespace of the test's, holds 10.77.0.2 and 10.77.0.3; and a
 // bridge named like Docker's with a veth enslaved to it.
-std::string SetUp(const std::string& peer) {
+std::string NetworkSetUp(const std::string& peer) {
     return "ip netns add " + peer + " && ip link add eth0 type veth peer name eth1 netns " + peer +
            " && ip addr add 10.77.0.1/24 dev eth0 && ip link set eth0 up"
            " && ip -n " +
@@ -127,11 +127,13 @@ std::string Probe() {
 
 TEST(NetlinkNeighbours, AnUnprivilegedDatagramFillsTheTableWithTheLiveMachinesOfTheLink) {
     const std::string peer = NamespaceName();
-    const auto output = testing::RunInNetworkNamespace(SetUp(peer), Probe);
-    std::system(("ip netns del " + peer + " 2>/dev/null").c_str());
+    const auto output = testing::RunInNetworkNamespace(NetworkSetUp(peer), Probe);
+    // The peer namespace is the test's own: it goes whatever the outcome.
+    const bool deleted = std::system(("ip netns del " + peer + " 2>/dev/null").c_str()) == 0;
     if (!output) {
         GTEST_SKIP() << "network namespaces are not permitted here; run as root";
     }
+    EXPECT_TRUE(deleted) << peer;
     std::istringstream lines(*output);
     std::set<std::string> seen;
     for (std::string line; std::getline(lines, line);) {
