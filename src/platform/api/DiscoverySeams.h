@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Clock.h"
 #include "Ipv4.h"
 
 #include <chrono>
@@ -75,6 +76,9 @@ struct DiscoverySeams {
     std::function<std::unique_ptr<IDatagramSocket>()> openSocket;
     HttpPost post;
     XmlReaderFactory xml;
+    // Where the protocols read the time; tests put a clock of their own here
+    // and a socket that waits on it.
+    const IClock* clock = &SystemClock();
 };
 
 } // namespace vexor

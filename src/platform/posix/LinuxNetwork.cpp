@@ -3,10 +3,14 @@
 #include "AvahiDnsSd.h"
 #include "CurlHttp.h"
 #include "LibXml2Reader.h"
+#include "NetlinkNeighbours.h"
 #include "PosixDatagram.h"
 #include "PosixInterfaces.h"
 #include "PosixSockets.h"
+#include "ResolvConf.h"
 #include "SmbNetwork.h"
+#include "discovery/AddressNamer.h"
+#include "discovery/SweepSource.h"
 #include "discovery/WsdClient.h"
 
 namespace vexor {
@@ -19,14 +23,17 @@ std::unique_ptr<MergedNetwork> MakeLinuxNetwork(std::shared_ptr<PosixNameResolve
                                NewLibXml2Reader};
     sources.push_back(std::make_shared<WsdSource>(seams));
     sources.push_back(std::make_shared<LinuxDnsSdSource>(seams));
-    // The sweep of the local subnets joins the sources here when it is wanted.
-    static_cast<void>(sweep);
+    if (sweep) {
+        sources.push_back(std::make_shared<SweepSource>(
+            seams, NeighbourSeams{LocalInterfaces, ReadNetlinkNeighbours}, NetbiosCodePage()));
+    }
     RefreshHooks hooks{[resolver] { resolver->ForgetAnswers(); },
                        [resolver](const std::string& name) { resolver->Prefetch(name); }};
-    return std::make_unique<MergedNetwork>(kSmbProviderName, std::move(sources),
-                                           resolver->learntShared(), std::move(hooks),
-                                           MergedNetwork::kRefreshDeadline,
-                                           AddressNaming{nullptr, LocalInterfaceAddresses});
+    return std::make_unique<MergedNetwork>(
+        kSmbProviderName, std::move(sources), resolver->learntShared(), std::move(hooks),
+        MergedNetwork::kRefreshDeadline,
+        AddressNaming{std::make_shared<AddressNamer>(seams, ResolvConfServers, NetbiosCodePage()),
+                      LocalInterfaceAddresses});
 }
 
 } // namespace vexor

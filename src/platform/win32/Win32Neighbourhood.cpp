@@ -2,9 +2,12 @@
 
 #include "Win32Adapters.h"
 #include "Win32Discovery.h"
+#include "Win32NeighbourTable.h"
 #include "Win32Network.h"
+#include "discovery/AddressNamer.h"
 #include "discovery/DnsSdBrowser.h"
 #include "discovery/EnumerationBrowse.h"
+#include "discovery/SweepSource.h"
 #include "discovery/WsdClient.h"
 
 namespace vexor::win32 {
@@ -21,11 +24,17 @@ std::unique_ptr<MergedNetwork> MakeWin32Network(std::shared_ptr<NameAnswerCache>
     // DNS-SD by this program's own one-shot mDNS queries: the same on every
     // Windows version, with or without the system's DnsServiceBrowse.
     sources.push_back(std::make_shared<DnsSdBrowserSource>(Win32DiscoverySeams()));
-    // The sweep of the local subnets joins the sources here when it is wanted.
-    static_cast<void>(sweep);
-    return std::make_unique<MergedNetwork>(kProviderName, std::move(sources), std::move(learnt),
-                                           std::move(hooks), MergedNetwork::kRefreshDeadline,
-                                           AddressNaming{nullptr, AdapterAddresses});
+    if (sweep) {
+        sources.push_back(std::make_shared<SweepSource>(
+            Win32DiscoverySeams(), NeighbourSeams{AdapterInterfaces, ReadIpNetTable},
+            NetbiosCodePage()));
+    }
+    return std::make_unique<MergedNetwork>(
+        kProviderName, std::move(sources), std::move(learnt), std::move(hooks),
+        MergedNetwork::kRefreshDeadline,
+        AddressNaming{std::make_shared<AddressNamer>(Win32DiscoverySeams(), AdapterDnsServers,
+                                                     NetbiosCodePage()),
+                      AdapterAddresses});
 }
 
 } // namespace vexor::win32
