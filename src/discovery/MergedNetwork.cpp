@@ -54,8 +54,7 @@ struct MergedNetwork::Round : std::enable_shared_from_this<Round> {
                 // The sweep asked the node status already; every other source
                 // leaves all the questions to the namer.
                 if (namer && asked.size() < kMaxNamed && asked.insert(machine.address).second) {
-                    pending.push_back(
-                        {machine.address, machine.source != MachineSource::Sweep});
+                    pending.push_back({machine.address, machine.source != MachineSource::Sweep});
                     if (namingCalls < kMaxNamingCalls) {
                         ++namingCalls;
                         startNaming = true;
@@ -189,8 +188,8 @@ void MergedNetwork::Discover() {
         }
     }
     std::unique_lock lock(round->mutex);
-    round->changed.wait_until(
-        lock, deadline, [&] { return round->running == 0 && round->namingCalls == 0; });
+    round->changed.wait_until(lock, deadline,
+                              [&] { return round->running == 0 && round->namingCalls == 0; });
     round->closed = true;
     groups_ = MergeNeighbourhood(
         round->found, {round->names, std::vector<Ipv4>(round->own.begin(), round->own.end())});

@@ -70,8 +70,7 @@ class MergedNetwork : public INetworkEnumeration {
     MergedNetwork(std::string providerName,
                   std::vector<std::shared_ptr<INeighbourhoodSource>> sources,
                   std::shared_ptr<NameAnswerCache> learnt, RefreshHooks hooks = {},
-                  std::chrono::milliseconds deadline = kRefreshDeadline,
-                  AddressNaming naming = {});
+                  std::chrono::milliseconds deadline = kRefreshDeadline, AddressNaming naming = {});
 
     std::uint32_t openEnum(std::uint32_t scope, std::uint32_t type, std::uint32_t usage,
                            const NetResource* container, NetEnumHandle* handle) override;
