@@ -26,7 +26,6 @@ cold_run() {
         how=user
         shift
     fi
-    bash "$network" client "$state" ip neigh flush dev eth0 >/dev/null 2>&1 || true
     bash "$network" stale "$state"
     start=$(date +%s%N)
     bash "$network" "$how" "$state" "$@" >"$state/last-run.txt" 2>/dev/null || true

@@ -13,7 +13,8 @@
 #   silent_network.sh up STATE_DIR              start the hosts, wait until each answers
 #   silent_network.sh client STATE_DIR CMD...   run CMD as the client machine CLIENTE (root)
 #   silent_network.sh user STATE_DIR CMD...     the same as an unprivileged user (setpriv)
-#   silent_network.sh stale STATE_DIR           put the departed machine's stale entry back
+#   silent_network.sh stale STATE_DIR           empty the client's neighbour table but for
+#                                               the departed machine's stale entry
 #   silent_network.sh expected-report STATE_DIR the report a refresh should print (UTF-8)
 #   silent_network.sh addresses STATE_DIR       the live addresses, one a line
 #   silent_network.sh down STATE_DIR            stop everything, remove the namespaces
@@ -321,6 +322,9 @@ user)
         env -i PATH=/usr/bin:/bin HOME=/nonexistent LANG=C.UTF-8 "$@"
     ;;
 stale)
+    # Every test starts as a client that has talked to nobody lately, but for
+    # the machine that left.
+    in_client ip neigh flush dev eth0 >/dev/null 2>&1 || true
     make_stale_entry
     ;;
 expected-report)
