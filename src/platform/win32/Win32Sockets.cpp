@@ -99,6 +99,13 @@ const HostEnt* Win32Sockets::Publish(const void* winsockRecord) {
 }
 
 const HostEnt* Win32Sockets::hostByName(const char* name) {
+    // A machine of this refresh's neighbourhood shows the address it was found
+    // at, line by line, whatever the resolvers would answer for its name.
+    if (learnt_ != nullptr && name != nullptr) {
+        if (auto listed = learnt_->Answer(name); !listed.empty()) {
+            return learntRecord_.Publish(name, listed);
+        }
+    }
     if (name != nullptr && ahead_->Known(name)) {
         AheadResolver::Answer answer = ahead_->Resolve(name);
         // A source may have learnt the address after the system was asked.
