@@ -73,4 +73,16 @@ status=0
 bash tests/integration/windows_end_to_end.sh "$modern" "$PWD/build-windows/src/vexormoralto.exe" \
     "$WINEPREFIX" || status=$?
 [ "$status" -eq 77 ] && status=0
+bash "$network" down "$modern" >/dev/null 2>&1 || true
+
+# The same program as an unprivileged client of the silent network, where most
+# machines announce nothing and only the sweep finds them.
+silent=$PWD/build-windows/silent-network
+trap 'bash tests/integration/silent_network.sh down "$silent" >/dev/null 2>&1 || true; cleanup' EXIT
+bash tests/integration/silent_network.sh up "$silent"
+silent_status=0
+bash tests/integration/silent_end_to_end.sh "$silent" "$PWD/build-windows/src/vexormoralto.exe" \
+    "$WINEPREFIX" || silent_status=$?
+[ "$silent_status" -eq 77 ] && silent_status=0
+[ "$status" -ne 0 ] || status=$silent_status
 exit "$status"

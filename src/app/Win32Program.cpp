@@ -36,7 +36,7 @@ int RunWin32Program(HINSTANCE instance, int showCommand) {
     const StartOptions start = ReadStartOptions(arguments);
     const auto network = win32::MakeWin32Network(
         learnt,
-        {[ahead] { ahead->NewRound(); },
+        {[ahead](SteadyTime deadline) { ahead->NewRound(deadline); },
          [ahead](const std::string& name) { ahead->Prefetch(name); }},
         start.sweep);
     win32::Win32Shell shell;

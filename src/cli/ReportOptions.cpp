@@ -70,8 +70,9 @@ std::optional<std::string> ParseReportOptions(const std::vector<std::string>& ar
 StartOptions ReadStartOptions(const std::vector<std::string>& arguments) {
     StartOptions start;
     start.sweep = std::find(arguments.begin(), arguments.end(), kNoSweepOption) == arguments.end();
-    start.window = std::all_of(arguments.begin(), arguments.end(),
-                               [](const std::string& argument) { return argument == kNoSweepOption; });
+    start.window = std::all_of(arguments.begin(), arguments.end(), [](const std::string& argument) {
+        return argument == kNoSweepOption;
+    });
     return start;
 }
 

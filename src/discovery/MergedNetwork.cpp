@@ -54,8 +54,7 @@ struct MergedNetwork::Round : std::enable_shared_from_this<Round> {
                 // The sweep asked the node status already; every other source
                 // leaves all the questions to the namer.
                 if (namer && asked.size() < kMaxNamed && asked.insert(machine.address).second) {
-                    pending.push_back(
-                        {machine.address, machine.source != MachineSource::Sweep});
+                    pending.push_back({machine.address, machine.source != MachineSource::Sweep});
                     if (namingCalls < kMaxNamingCalls) {
                         ++namingCalls;
                         startNaming = true;
@@ -128,9 +127,10 @@ struct MergedNetwork::Round : std::enable_shared_from_this<Round> {
 MergedNetwork::MergedNetwork(std::string providerName,
                              std::vector<std::shared_ptr<INeighbourhoodSource>> sources,
                              std::shared_ptr<NameAnswerCache> learnt, RefreshHooks hooks,
-                             std::chrono::milliseconds deadline, AddressNaming naming)
+                             std::chrono::milliseconds deadline, AddressNaming naming,
+                             const IClock& clock)
     : provider_(std::move(providerName)), learnt_(std::move(learnt)), hooks_(std::move(hooks)),
-      deadline_(deadline), naming_(std::move(naming)) {
+      deadline_(deadline), naming_(std::move(naming)), clock_(clock) {
     for (auto& source : sources) {
         sources_.push_back({std::move(source), std::make_shared<std::atomic<bool>>(false)});
     }
@@ -146,12 +146,12 @@ bool MergedNetwork::SourcesOverrunning() const {
 }
 
 void MergedNetwork::Discover() {
-    const auto deadline = std::chrono::steady_clock::now() + deadline_;
+    const auto deadline = clock_.Now() + deadline_;
     if (learnt_) {
         learnt_->Clear();
     }
     if (hooks_.begin) {
-        hooks_.begin();
+        hooks_.begin(deadline);
     }
     const auto round = std::make_shared<Round>();
     round->learnt = learnt_;
@@ -189,8 +189,8 @@ void MergedNetwork::Discover() {
         }
     }
     std::unique_lock lock(round->mutex);
-    round->changed.wait_until(
-        lock, deadline, [&] { return round->running == 0 && round->namingCalls == 0; });
+    clock_.WaitUntil(lock, round->changed, deadline,
+                     [&] { return round->running == 0 && round->namingCalls == 0; });
     round->closed = true;
     groups_ = MergeNeighbourhood(
         round->found, {round->names, std::vector<Ipv4>(round->own.begin(), round->own.end())});

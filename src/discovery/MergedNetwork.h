@@ -3,6 +3,7 @@
 #include "AddressNaming.h"
 #include "NameAnswerCache.h"
 #include "Neighbourhood.h"
+#include "platform/api/Clock.h"
 #include "platform/api/NetworkEnumeration.h"
 #include "platform/common/ResourcePacker.h"
 
@@ -31,8 +32,9 @@ class INeighbourhoodSource {
 
 // What the rest of the program does as a refresh goes on.
 struct RefreshHooks {
-    // The root was opened: a new refresh begins.
-    std::function<void()> begin;
+    // The root was opened: a new refresh begins, whose sources and names end
+    // by the deadline given.
+    std::function<void(SteadyTime deadline)> begin;
     // A source reported the machine listed as `name`; its address can be
     // looked for at once, so that the walk finds the answer ready.
     std::function<void(const std::string& name)> found;
@@ -70,8 +72,8 @@ class MergedNetwork : public INetworkEnumeration {
     MergedNetwork(std::string providerName,
                   std::vector<std::shared_ptr<INeighbourhoodSource>> sources,
                   std::shared_ptr<NameAnswerCache> learnt, RefreshHooks hooks = {},
-                  std::chrono::milliseconds deadline = kRefreshDeadline,
-                  AddressNaming naming = {});
+                  std::chrono::milliseconds deadline = kRefreshDeadline, AddressNaming naming = {},
+                  const IClock& clock = SystemClock());
 
     std::uint32_t openEnum(std::uint32_t scope, std::uint32_t type, std::uint32_t usage,
                            const NetResource* container, NetEnumHandle* handle) override;
@@ -101,6 +103,7 @@ class MergedNetwork : public INetworkEnumeration {
     RefreshHooks hooks_;
     std::chrono::milliseconds deadline_;
     AddressNaming naming_;
+    const IClock& clock_;
     std::vector<NeighbourhoodGroup> groups_;
     // Every machine listed, as "\\\\NAME".
     std::set<std::string> servers_;

@@ -1,6 +1,6 @@
 #include "cli/ReportCommand.h"
-#include "cli/ReportOptions.h"
 #include "FormHarness.h"
+#include "cli/ReportOptions.h"
 
 #include <gtest/gtest.h>
 

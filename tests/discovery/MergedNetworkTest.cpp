@@ -140,8 +140,9 @@ TEST(MergedNetwork, ServersOpenFromMemoryAndEveryNameIsHandedOnAsSoonAsFound) {
         const std::lock_guard lock(mutex);
         hooks.push_back(std::move(what));
     };
-    MergedNetwork network("Rede", {browse, wsd, failing}, learnt,
-                          {[&] { record("begin"); }, [&](const std::string& n) { record(n); }});
+    MergedNetwork network(
+        "Rede", {browse, wsd, failing}, learnt,
+        {[&](SteadyTime) { record("begin"); }, [&](const std::string& n) { record(n); }});
     const Refresh refresh = Walk(network);
 
     // Opening a machine succeeds and reads nothing: no source ran again for it.
@@ -249,15 +250,15 @@ class TableNamer : public IAddressNamer {
 // each line's name answers the walk's lookups with that line's address.
 TEST(MergedNetwork, AddressesAreNamedOnceAndEachLineAnswersWithItsOwnAddress) {
     const Ipv4 own{10, 71, 0, 1};
-    auto sweep = std::make_shared<ScriptedSource>(std::vector<FoundMachine>{
-        {MachineSource::Sweep, "", "", {10, 71, 0, 50}},
-        {MachineSource::Sweep, "RECEPÇÃO", "ESCRITORIO", {10, 71, 0, 7}},
-        {MachineSource::Sweep, "", "", own},
-        {MachineSource::Sweep, "", "", {10, 71, 0, 21}},
-        {MachineSource::Sweep, "", "", {10, 71, 0, 50}}});
-    auto wsd = std::make_shared<ScriptedSource>(std::vector<FoundMachine>{
-        {MachineSource::WsDiscovery, "SERVIDOR", "", {10, 71, 0, 2}},
-        {MachineSource::WsDiscovery, "PC", "EMPRESA", {10, 71, 0, 22}}});
+    auto sweep = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::Sweep, "", "", {10, 71, 0, 50}},
+                                  {MachineSource::Sweep, "RECEPÇÃO", "ESCRITORIO", {10, 71, 0, 7}},
+                                  {MachineSource::Sweep, "", "", own},
+                                  {MachineSource::Sweep, "", "", {10, 71, 0, 21}},
+                                  {MachineSource::Sweep, "", "", {10, 71, 0, 50}}});
+    auto wsd = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::WsDiscovery, "SERVIDOR", "", {10, 71, 0, 2}},
+                                  {MachineSource::WsDiscovery, "PC", "EMPRESA", {10, 71, 0, 22}}});
     auto namer = std::make_shared<TableNamer>(
         std::vector<AddressName>{{{10, 71, 0, 2}, NameOrigin::NodeStatus, "SRV", "EMPRESA"},
                                  {{10, 71, 0, 21}, NameOrigin::Ptr, "pc", ""},
@@ -268,11 +269,11 @@ TEST(MergedNetwork, AddressesAreNamedOnceAndEachLineAnswersWithItsOwnAddress) {
                           {namer, [own] { return std::vector<Ipv4>{own}; }});
     const Refresh refresh = Walk(network);
 
-    EXPECT_EQ(refresh.lines, (std::vector<std::string>{
-                                 "EMPRESA/\\\\PC=0,259", "EMPRESA/\\\\SERVIDOR=0,259",
-                                 "ESCRITORIO/\\\\RECEPÇÃO=0,259",
-                                 "Outras máquinas/\\\\10.71.0.50=0,259",
-                                 "Outras máquinas/\\\\pc=0,259"}));
+    EXPECT_EQ(refresh.lines,
+              (std::vector<std::string>{"EMPRESA/\\\\PC=0,259", "EMPRESA/\\\\SERVIDOR=0,259",
+                                        "ESCRITORIO/\\\\RECEPÇÃO=0,259",
+                                        "Outras máquinas/\\\\10.71.0.50=0,259",
+                                        "Outras máquinas/\\\\pc=0,259"}));
     EXPECT_LT(refresh.took, 1s);
     // The own address is not asked; what the sweep asked is not asked again.
     const auto asked = namer->asked();
@@ -297,8 +298,7 @@ TEST(MergedNetwork, ANamerThatOverrunsIsLeftBehindAtTheDeadline) {
     MergedNetwork network("Rede", {sweep}, std::make_shared<NameAnswerCache>(), {}, 200ms,
                           {namer, {}});
     const Refresh refresh = Walk(network);
-    EXPECT_EQ(refresh.lines,
-              (std::vector<std::string>{"Outras máquinas/\\\\10.71.0.9=0,259"}));
+    EXPECT_EQ(refresh.lines, (std::vector<std::string>{"Outras máquinas/\\\\10.71.0.9=0,259"}));
     EXPECT_GE(refresh.took, 190ms);
     EXPECT_LT(refresh.took, 800ms);
 }

@@ -23,9 +23,9 @@ std::vector<FakeNode> Neighbourhood(const Lines& servers) {
 // A name of 20 characters meets its address; a longer one gets one blank
 // before it.
 TEST(Refresh, LinesPadTheNameToColumnTwentyThenTheAddress) {
-    const Lines names{"ESTAC1",       "NOME-COM-VINTE-CHARS", "NOME-COM-VINTE-E-UM-C",
-                      "SEM-ENDERECO", "ESTAÇÃO-JOÃO",         "VINTE-COM-ACENTO-ÇÃO",
-                      "NOME-LONGO-SEM-ENDERECO"};
+    const Lines names{
+        "ESTAC1",       "NOME-COM-VINTE-CHARS", "NOME-COM-VINTE-E-UM-C",  "SEM-ENDERECO",
+        "ESTAÇÃO-JOÃO", "VINTE-COM-ACENTO-ÇÃO", "NOME-LONGO-SEM-ENDERECO"};
     FormHarness h(Neighbourhood(names));
     h.sockets.hostsByName["estacao01"] = {"estacao01", {{192, 0, 2, 10}}};
     h.sockets.hostsByName["ESTAC1"] = {"estac1", {{10, 0, 0, 5}, {10, 0, 0, 6}}};
