@@ -103,7 +103,10 @@ std::string Probe() {
     }
     const auto plan = PlanSweep(LocalInterfaces(), table);
     out << "planned " << plan.targets.size() << "\nlive";
-    for (const auto& address : LiveNeighbours(table, plan, {})) {
+    // In address order: the kernel lists its entries in its hash's order.
+    auto live = LiveNeighbours(table, plan, {});
+    std::sort(live.begin(), live.end());
+    for (const auto& address : live) {
         out << " " << Text(address);
     }
     out << "\nswept";
