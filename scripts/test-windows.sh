@@ -94,6 +94,17 @@ bash "$network" up "$modern"
 wine_layer end-to-end "the program under Wine on the modern test network" \
     bash tests/integration/windows_end_to_end.sh "$modern" "$PWD/build-windows/src/vexormoralto.exe" \
     "$WINEPREFIX"
+bash "$network" down "$modern" >/dev/null 2>&1 || true
+
+# The same program as an unprivileged client of the silent network, where most
+# machines announce nothing and only the sweep finds them.
+silent=$PWD/build-windows/silent-network
+trap 'bash tests/integration/silent_network.sh down "$silent" >/dev/null 2>&1 || true; cleanup' EXIT
+bash tests/integration/silent_network.sh up "$silent"
+wine_layer silent-network "the program under Wine, unprivileged, on the silent network" \
+    bash tests/integration/silent_end_to_end.sh "$silent" "$PWD/build-windows/src/vexormoralto.exe" \
+    "$WINEPREFIX"
+bash tests/integration/silent_network.sh down "$silent" >/dev/null 2>&1 || true
 # An accented NetBIOS name against nmbd, under a Portuguese locale.
 wine_layer oem-names "an accented NetBIOS name against nmbd under a Portuguese locale" \
     bash tests/integration/oem_names.sh "$PWD/build-windows/oem-names" - \

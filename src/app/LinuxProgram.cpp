@@ -1,6 +1,7 @@
 #include "LinuxProgram.h"
 
 #include "cli/ReportCommand.h"
+#include "cli/ReportOptions.h"
 #include "main_window/WindowDescription.h"
 #include "main_window/frmPrincipal.h"
 #include "platform/posix/LinuxNetwork.h"
@@ -22,14 +23,15 @@ int RunLinuxProgram(int argc, char** argv, const ProgramObservers& observers) {
     // the answers ready in the same resolver.
     const auto resolver = std::make_shared<PosixNameResolver>();
     PosixSockets sockets(resolver);
-    const auto network = MakeLinuxNetwork(resolver);
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const StartOptions start = ReadStartOptions(arguments);
+    const auto network = MakeLinuxNetwork(resolver, start.sweep);
     PosixShell shell;
     int status = 0;
-    if (argc > 1) {
+    if (!start.window) {
         StdioOutput out(stdout);
         StdioOutput err(stderr);
-        status = *RunReportCommand(std::vector<std::string>(argv + 1, argv + argc), sockets,
-                                   *network, shell, out, err);
+        status = *RunReportCommand(arguments, sockets, *network, shell, out, err);
     } else {
         status = RunLinuxWindow(argc, argv, sockets, *network, shell, observers);
     }

@@ -1,6 +1,7 @@
 #include "Win32Program.h"
 
 #include "cli/ReportCommand.h"
+#include "cli/ReportOptions.h"
 #include "main_window/WindowDescription.h"
 #include "main_window/frmPrincipal.h"
 #include "platform/win32/Win32Console.h"
@@ -28,11 +29,15 @@ int RunWin32Program(HINSTANCE instance, int showCommand) {
     const auto learnt = std::make_shared<NameAnswerCache>();
     win32::Win32Sockets sockets(learnt);
     const auto ahead = sockets.ahead();
+    const auto arguments = win32::CommandLineArguments();
+    const StartOptions start = ReadStartOptions(arguments);
     const auto network = win32::MakeWin32Network(
-        learnt, {[ahead](SteadyTime deadline) { ahead->NewRound(deadline); },
-                 [ahead](const std::string& name) { ahead->Prefetch(name); }});
+        learnt,
+        {[ahead](SteadyTime deadline) { ahead->NewRound(deadline); },
+         [ahead](const std::string& name) { ahead->Prefetch(name); }},
+        start.sweep);
     win32::Win32Shell shell;
-    if (const auto arguments = win32::CommandLineArguments(); !arguments.empty()) {
+    if (!start.window) {
         win32::ConsoleStreams console;
         const int status =
             *RunReportCommand(arguments, sockets, *network, shell, console.out(), console.err());

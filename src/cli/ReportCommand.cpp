@@ -39,7 +39,7 @@ std::optional<std::string> HeadlessReport(const ReportOptions& options, ISockets
 std::optional<int> RunReportCommand(const std::vector<std::string>& arguments,
                                     ISocketsLibrary& sockets, INetworkEnumeration& network,
                                     IShell& shell, ITextOutput& out, ITextOutput& err) {
-    if (arguments.empty()) {
+    if (ReadStartOptions(arguments).window) {
         return std::nullopt;
     }
     if (arguments.size() == 1 && (arguments[0] == "--ajuda" || arguments[0] == "--help")) {

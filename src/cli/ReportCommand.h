@@ -16,7 +16,9 @@ namespace vexor {
 // load handler and a refresh with no window and writes the report to ARQUIVO,
 // or to `out` when it is "-" or missing; `--formato csv` writes a CSV instead.
 // Messages go to `err`. Returns the exit status, or nothing when `arguments`
-// (without the program's own name) is empty: the window is wanted.
+// (without the program's own name) ask for the window (see ReadStartOptions).
+// --sem-varredura is taken here; the network passed in is already built
+// without the sweep when it is given.
 std::optional<int> RunReportCommand(const std::vector<std::string>& arguments,
                                     ISocketsLibrary& sockets, INetworkEnumeration& network,
                                     IShell& shell, ITextOutput& out, ITextOutput& err);

@@ -2,43 +2,117 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <set>
 #include <system_error>
 #include <thread>
 
 namespace vexor {
 
 // What one refresh's sources share with the opener of the root. Held by every
-// source thread, so that a source left behind at the deadline still reports
-// into memory that is alive; what it reports then is dropped.
-struct MergedNetwork::Round {
+// source and naming thread, so that one left behind at the deadline still
+// reports into memory that is alive; what it reports then is dropped.
+struct MergedNetwork::Round : std::enable_shared_from_this<Round> {
     // A network that announces more machines than this is not listed further.
     static constexpr std::size_t kMaxMachines = 8192;
+    // Addresses named in one refresh: what a sweep of the subnets can find,
+    // with room for the announcing sources.
+    static constexpr std::size_t kMaxNamed = 2048;
+    // Namer calls under way at once; addresses found meanwhile wait for the
+    // next call of a running one.
+    static constexpr std::size_t kMaxNamingCalls = 4;
 
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<FoundMachine> found;
+    std::vector<AddressName> names;
     std::size_t running = 0;
     bool closed = false;
     std::shared_ptr<NameAnswerCache> learnt;
     std::function<void(const std::string&)> onFound;
+    std::shared_ptr<IAddressNamer> namer;
+    std::chrono::steady_clock::time_point deadline;
+    std::set<Ipv4> own;
+    std::set<Ipv4> asked;
+    std::vector<NamingRequest> pending;
+    std::size_t namingCalls = 0;
 
     void Report(FoundMachine machine) {
         const auto name = ListedName(machine);
-        if (!name) {
+        if (!name && machine.address == Ipv4{}) {
             return;
         }
-        const std::lock_guard lock(mutex);
-        if (closed || found.size() >= kMaxMachines) {
-            return;
+        bool startNaming = false;
+        {
+            const std::lock_guard lock(mutex);
+            if (closed || found.size() >= kMaxMachines) {
+                return;
+            }
+            if (machine.address != Ipv4{} && !own.contains(machine.address)) {
+                if (name && learnt) {
+                    learnt->Add(*name, machine.address);
+                }
+                // The sweep asked the node status already; every other source
+                // leaves all the questions to the namer.
+                if (namer && asked.size() < kMaxNamed && asked.insert(machine.address).second) {
+                    pending.push_back({machine.address, machine.source != MachineSource::Sweep});
+                    if (namingCalls < kMaxNamingCalls) {
+                        ++namingCalls;
+                        startNaming = true;
+                    }
+                }
+            }
+            found.push_back(std::move(machine));
+            // The address is sought while the other sources go on.
+            if (name && onFound) {
+                onFound(*name);
+            }
         }
-        if (machine.address != Ipv4{} && learnt) {
-            learnt->Learn(*name, {machine.address});
+        if (startNaming) {
+            StartNaming();
         }
-        found.push_back(std::move(machine));
-        // The address is sought while the other sources go on.
-        if (onFound) {
-            onFound(*name);
+    }
+
+    void StartNaming() {
+        try {
+            std::thread([round = shared_from_this()] { round->NameWhatIsPending(); }).detach();
+        } catch (const std::system_error&) {
+            // No thread to be had: the addresses stay unnamed, as dotted addresses.
+            NamingEnded();
         }
+    }
+
+    // Names the addresses found so far, then those found meanwhile, until
+    // none waits or the refresh is over.
+    void NameWhatIsPending() {
+        for (;;) {
+            std::vector<NamingRequest> batch;
+            {
+                const std::lock_guard lock(mutex);
+                if (closed || pending.empty()) {
+                    break;
+                }
+                batch.swap(pending);
+            }
+            try {
+                namer->Name(batch, deadline, [this](AddressName named) {
+                    const std::lock_guard lock(mutex);
+                    if (!closed && names.size() < kMaxNamed * 4) {
+                        names.push_back(std::move(named));
+                    }
+                });
+            } catch (...) {
+                // A namer that fails leaves its addresses as they are named so far.
+            }
+        }
+        NamingEnded();
+    }
+
+    void NamingEnded() {
+        {
+            const std::lock_guard lock(mutex);
+            --namingCalls;
+        }
+        changed.notify_all();
     }
 
     void SourceEnded() {
@@ -53,9 +127,10 @@ struct MergedNetwork::Round {
 MergedNetwork::MergedNetwork(std::string providerName,
                              std::vector<std::shared_ptr<INeighbourhoodSource>> sources,
                              std::shared_ptr<NameAnswerCache> learnt, RefreshHooks hooks,
-                             std::chrono::milliseconds deadline, const IClock& clock)
+                             std::chrono::milliseconds deadline, AddressNaming naming,
+                             const IClock& clock)
     : provider_(std::move(providerName)), learnt_(std::move(learnt)), hooks_(std::move(hooks)),
-      deadline_(deadline), clock_(clock) {
+      deadline_(deadline), naming_(std::move(naming)), clock_(clock) {
     for (auto& source : sources) {
         sources_.push_back({std::move(source), std::make_shared<std::atomic<bool>>(false)});
     }
@@ -81,6 +156,13 @@ void MergedNetwork::Discover() {
     const auto round = std::make_shared<Round>();
     round->learnt = learnt_;
     round->onFound = hooks_.found;
+    round->namer = naming_.namer;
+    round->deadline = deadline;
+    if (naming_.ownAddresses) {
+        for (const Ipv4& address : naming_.ownAddresses()) {
+            round->own.insert(address);
+        }
+    }
     for (const Slot& slot : sources_) {
         if (slot.running->exchange(true)) {
             continue;
@@ -107,14 +189,23 @@ void MergedNetwork::Discover() {
         }
     }
     std::unique_lock lock(round->mutex);
-    clock_.WaitUntil(lock, round->changed, deadline, [&] { return round->running == 0; });
+    clock_.WaitUntil(lock, round->changed, deadline,
+                     [&] { return round->running == 0 && round->namingCalls == 0; });
     round->closed = true;
-    groups_ = MergeNeighbourhood(round->found);
+    groups_ = MergeNeighbourhood(
+        round->found, {round->names, std::vector<Ipv4>(round->own.begin(), round->own.end())});
     servers_.clear();
+    std::vector<std::pair<std::string, Ipv4>> lines;
     for (const auto& group : groups_) {
         for (const auto& machine : group.machines) {
-            servers_.insert("\\\\" + machine);
+            servers_.insert("\\\\" + machine.name);
+            lines.emplace_back(machine.name, machine.address);
         }
+    }
+    // The walk looks each line's name up: it finds the address the machine
+    // was found at, whatever else answers for the name.
+    if (learnt_) {
+        learnt_->List(lines);
     }
 }
 
@@ -139,7 +230,7 @@ std::uint32_t MergedNetwork::List(const NetResource& container,
         for (const auto& group : groups_) {
             if (group.name == remote) {
                 for (const auto& machine : group.machines) {
-                    entry(net::kDisplayServer, net::kUsageContainer, "\\\\" + machine);
+                    entry(net::kDisplayServer, net::kUsageContainer, "\\\\" + machine.name);
                 }
                 return net::kNoError;
             }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AddressNaming.h"
 #include "NameAnswerCache.h"
 #include "Neighbourhood.h"
 #include "platform/api/Clock.h"
@@ -39,11 +40,22 @@ struct RefreshHooks {
     std::function<void(const std::string& name)> found;
 };
 
+// How the merge names the addresses the sources found, and which addresses
+// are the machine's own (never listed).
+struct AddressNaming {
+    // Asked for every address any source reports; none: addresses that no
+    // source named are listed as dotted addresses.
+    std::shared_ptr<IAddressNamer> namer;
+    std::function<std::vector<Ipv4>()> ownAddresses;
+};
+
 // The network neighbourhood as the walk sees it, merged from every source:
 // the root holds one provider, the provider one container per workgroup or
 // domain (and one last for machines of none), each container its machines as
-// "\\NAME". Opening the root runs every source at once until all have ended or
-// the refresh's deadline has passed. A machine opens from what the sources
+// "\\NAME". Opening the root runs every source at once, and asks the names of
+// every address they report, until all have ended or the refresh's deadline
+// has passed. Each line's name then answers the walk's lookup with the address
+// the machine was found at (see NameAnswerCache::Answer). A machine opens from what the sources
 // found and lists nothing: no connection is made to it, so a firewalled or
 // hostile machine costs nothing and is offered no credentials.
 class MergedNetwork : public INetworkEnumeration {
@@ -60,7 +72,7 @@ class MergedNetwork : public INetworkEnumeration {
     MergedNetwork(std::string providerName,
                   std::vector<std::shared_ptr<INeighbourhoodSource>> sources,
                   std::shared_ptr<NameAnswerCache> learnt, RefreshHooks hooks = {},
-                  std::chrono::milliseconds deadline = kRefreshDeadline,
+                  std::chrono::milliseconds deadline = kRefreshDeadline, AddressNaming naming = {},
                   const IClock& clock = SystemClock());
 
     std::uint32_t openEnum(std::uint32_t scope, std::uint32_t type, std::uint32_t usage,
@@ -90,6 +102,7 @@ class MergedNetwork : public INetworkEnumeration {
     std::shared_ptr<NameAnswerCache> learnt_;
     RefreshHooks hooks_;
     std::chrono::milliseconds deadline_;
+    AddressNaming naming_;
     const IClock& clock_;
     std::vector<NeighbourhoodGroup> groups_;
     // Every machine listed, as "\\\\NAME".

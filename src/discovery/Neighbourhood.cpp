@@ -29,6 +29,7 @@ struct Merged {
     std::string name;
     std::optional<MachineSource> groupSource;
     std::string group;
+    Ipv4 address{};
 };
 
 bool AlphabeticalOrder(const std::string& a, const std::string& b) {
@@ -98,51 +99,234 @@ std::optional<std::string> ListedName(const FoundMachine& machine) {
     return name;
 }
 
+std::string DottedAddress(const Ipv4& address) {
+    return std::to_string(address[0]) + "." + std::to_string(address[1]) + "." +
+           std::to_string(address[2]) + "." + std::to_string(address[3]);
+}
+
 namespace {
 
-// One entry per machine, however many sources named it: the name as the most
-// trusted source spells it, and the group the most trusted source gives.
-std::map<std::string, Merged> MergeMachines(const std::vector<FoundMachine>& found) {
-    std::map<std::string, Merged> machines;
+// The precedence of a name for an address, highest first: the announcing
+// sources in their order, then what the network says of the address.
+enum Rank : int {
+    kNodeStatusRank = static_cast<int>(MachineSource::Sweep),
+    kPtrRank,
+    kMdnsRank,
+    kNoRank,
+};
+
+int RankOf(NameOrigin origin) {
+    switch (origin) {
+    case NameOrigin::NodeStatus:
+        return kNodeStatusRank;
+    case NameOrigin::Ptr:
+        return kPtrRank;
+    case NameOrigin::MdnsReverse:
+        return kMdnsRank;
+    }
+    return kNoRank;
+}
+
+// A choice among several names: the highest precedence wins, and among names
+// of one precedence the first in alphabetical order, so that the line does not
+// depend on the order in which answers arrived.
+struct Choice {
+    int rank = kNoRank;
+    std::string text;
+
+    void Offer(int offered, const std::string& candidate) {
+        if (offered < rank || (offered == rank && AlphabeticalOrder(candidate, text))) {
+            rank = offered;
+            text = candidate;
+        }
+    }
+    bool Chosen() const { return rank != kNoRank; }
+};
+
+// One machine at one address, from every name given for it.
+struct AtAddress {
+    Choice name;
+    Choice group;
+};
+
+// A name the network gave for an address, cleaned as every other name.
+std::optional<std::string> CleanAddressName(const std::string& name) {
+    auto cleaned = CleanNetworkName(name);
+    if (!cleaned || MachineKey(*cleaned).empty()) {
+        return std::nullopt;
+    }
+    return cleaned;
+}
+
+std::optional<std::string> GroupOf(const FoundMachine& machine) {
+    return machine.source == MachineSource::DnsSd ? std::nullopt
+                                                  : CleanNetworkName(machine.workgroup);
+}
+
+// Every line, with its group: machines at one address are one, the rest merge
+// by name.
+std::vector<Merged> MergeMachines(const std::vector<FoundMachine>& found,
+                                  const MergeContext& context) {
+    const auto own = [&](const Ipv4& address) {
+        return std::find(context.own.begin(), context.own.end(), address) != context.own.end();
+    };
+
+    // The address learnt for each name: from the most trusted source that gave
+    // the name with an address.
+    std::map<std::string, std::pair<int, Ipv4>> learnt;
+    auto learn = [&](const std::string& name, int rank, const Ipv4& address) {
+        auto [at, added] = learnt.try_emplace(MachineKey(name), rank, address);
+        if (!added && rank < at->second.first) {
+            at->second = {rank, address};
+        }
+    };
     for (const FoundMachine& machine : found) {
-        const auto listed = ListedName(machine);
-        if (!listed) {
-            continue;
+        if (machine.address != Ipv4{}) {
+            if (const auto name = ListedName(machine)) {
+                learn(*name, static_cast<int>(machine.source), machine.address);
+            }
         }
-        const std::string& name = *listed;
-        const std::string key = MachineKey(name);
-        if (key.empty()) {
-            continue;
-        }
-        const auto group = machine.source == MachineSource::DnsSd
-                               ? std::nullopt
-                               : CleanNetworkName(machine.workgroup);
-        auto [at, added] = machines.try_emplace(key, Merged{machine.source, name, {}, {}});
-        Merged& merged = at->second;
-        if (!added && machine.source < merged.nameSource) {
-            merged.nameSource = machine.source;
-            merged.name = name;
-        }
-        if (group && (!merged.groupSource || machine.source < *merged.groupSource)) {
-            merged.groupSource = machine.source;
-            merged.group = *group;
+    }
+    for (const AddressName& named : context.names) {
+        if (const auto name = CleanAddressName(named.name)) {
+            learn(*name, RankOf(named.origin), named.address);
         }
     }
 
+    std::map<Ipv4, AtAddress> byAddress;
+    std::map<std::string, Merged> byName;
+    for (const FoundMachine& machine : found) {
+        const auto name = ListedName(machine);
+        Ipv4 address = machine.address;
+        if (address == Ipv4{} && name) {
+            if (const auto known = learnt.find(MachineKey(*name)); known != learnt.end()) {
+                address = known->second.second;
+            }
+        }
+        const auto group = GroupOf(machine);
+        if (address == Ipv4{}) {
+            if (!name) {
+                continue;
+            }
+            auto [at, added] =
+                byName.try_emplace(MachineKey(*name), Merged{machine.source, *name, {}, {}, {}});
+            Merged& merged = at->second;
+            if (!added && machine.source < merged.nameSource) {
+                merged.nameSource = machine.source;
+                merged.name = *name;
+            }
+            if (group && (!merged.groupSource || machine.source < *merged.groupSource)) {
+                merged.groupSource = machine.source;
+                merged.group = *group;
+            }
+            continue;
+        }
+        if (own(address)) {
+            continue;
+        }
+        AtAddress& at = byAddress[address];
+        if (name) {
+            at.name.Offer(static_cast<int>(machine.source), *name);
+        }
+        if (group) {
+            at.group.Offer(static_cast<int>(machine.source), *group);
+        }
+    }
+    for (const AddressName& named : context.names) {
+        // Only addresses a source found are listed; a name answers for one of them.
+        const auto at = byAddress.find(named.address);
+        if (at == byAddress.end()) {
+            continue;
+        }
+        if (const auto name = CleanAddressName(named.name)) {
+            at->second.name.Offer(RankOf(named.origin), *name);
+        }
+        if (named.origin == NameOrigin::NodeStatus) {
+            if (const auto group = CleanNetworkName(named.workgroup)) {
+                at->second.group.Offer(kNodeStatusRank, *group);
+            }
+        }
+    }
+
+    std::vector<Merged> machines;
+    for (auto& [key, merged] : byName) {
+        machines.push_back(std::move(merged));
+    }
+    for (auto& [address, at] : byAddress) {
+        Merged merged{MachineSource::Sweep,
+                      at.name.Chosen() ? at.name.text : DottedAddress(address),
+                      {},
+                      {},
+                      address};
+        if (at.group.Chosen()) {
+            merged.groupSource = static_cast<MachineSource>(
+                std::min(at.group.rank, static_cast<int>(MachineSource::Sweep)));
+            merged.group = at.group.text;
+        }
+        machines.push_back(std::move(merged));
+    }
+    // A group is spelt as its first machine in this order spells it, unless a
+    // more trusted source spells it otherwise.
+    std::stable_sort(machines.begin(), machines.end(), [](const Merged& a, const Merged& b) {
+        return MachineKey(a.name) < MachineKey(b.name);
+    });
     return machines;
+}
+
+// The four numbers of a name that is a dotted address.
+std::optional<std::uint32_t> DottedValue(const std::string& name) {
+    std::uint32_t value = 0;
+    std::size_t at = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (at >= name.size() || name[at] != '.') {
+                return std::nullopt;
+            }
+            ++at;
+        }
+        const std::size_t start = at;
+        unsigned number = 0;
+        while (at < name.size() && at - start < 3 && name[at] >= '0' && name[at] <= '9') {
+            number = number * 10 + static_cast<unsigned>(name[at] - '0');
+            ++at;
+        }
+        if (at == start || number > 255 || (at - start > 1 && name[start] == '0')) {
+            return std::nullopt;
+        }
+        value = value << 8 | number;
+    }
+    return at == name.size() ? std::optional<std::uint32_t>(value) : std::nullopt;
+}
+
+// Alphabetical, except that dotted addresses come first and in numeric order
+// (.9 before .10); machines of one name in the order of their addresses.
+bool ListOrder(const NeighbourhoodMachine& a, const NeighbourhoodMachine& b) {
+    const auto da = DottedValue(a.name);
+    const auto db = DottedValue(b.name);
+    if (da.has_value() != db.has_value()) {
+        return da.has_value();
+    }
+    if (da && *da != *db) {
+        return *da < *db;
+    }
+    if (a.name != b.name) {
+        return AlphabeticalOrder(a.name, b.name);
+    }
+    return a.address < b.address;
 }
 
 // The machines in their groups, groups and machines in alphabetical order and
 // the machines of no group last.
-std::vector<NeighbourhoodGroup> GroupMachines(const std::map<std::string, Merged>& machines) {
+std::vector<NeighbourhoodGroup> GroupMachines(const std::vector<Merged>& machines) {
     // Groups of one name from several sources are one, shown as first spelt by
     // the most trusted source.
     std::map<std::string, NeighbourhoodGroup> groups;
     std::map<std::string, MachineSource> groupSpelling;
     NeighbourhoodGroup ungrouped{kUngroupedName, {}};
-    for (const auto& [key, machine] : machines) {
+    for (const Merged& machine : machines) {
+        const NeighbourhoodMachine line{machine.name, machine.address};
         if (!machine.groupSource) {
-            ungrouped.machines.push_back(machine.name);
+            ungrouped.machines.push_back(line);
             continue;
         }
         const std::string groupKey = AsciiLower(machine.group);
@@ -152,7 +336,7 @@ std::vector<NeighbourhoodGroup> GroupMachines(const std::map<std::string, Merged
             spelt->second = *machine.groupSource;
             at->second.name = machine.group;
         }
-        at->second.machines.push_back(machine.name);
+        at->second.machines.push_back(line);
     }
 
     // A workgroup that happens to bear the name of the last group takes its
@@ -171,15 +355,16 @@ std::vector<NeighbourhoodGroup> GroupMachines(const std::map<std::string, Merged
         ordered.push_back(std::move(ungrouped));
     }
     for (auto& group : ordered) {
-        std::sort(group.machines.begin(), group.machines.end(), AlphabeticalOrder);
+        std::sort(group.machines.begin(), group.machines.end(), ListOrder);
     }
     return ordered;
 }
 
 } // namespace
 
-std::vector<NeighbourhoodGroup> MergeNeighbourhood(const std::vector<FoundMachine>& found) {
-    return GroupMachines(MergeMachines(found));
+std::vector<NeighbourhoodGroup> MergeNeighbourhood(const std::vector<FoundMachine>& found,
+                                                   const MergeContext& context) {
+    return GroupMachines(MergeMachines(found, context));
 }
 
 } // namespace vexor

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AddressNaming.h"
 #include "HostName.h"
 
 #include <functional>
@@ -11,11 +12,13 @@
 namespace vexor {
 
 // Where a machine was found; the order is also the order of precedence for its
-// name and workgroup.
-enum class MachineSource { BrowseList, WsDiscovery, DnsSd };
+// name and workgroup. The first four are names a machine announces; the sweep
+// finds machines that answer on the link, named by their node status if at all.
+enum class MachineSource { BrowseList, WsDiscovery, DnsSd, Ssdp, Sweep };
 
 struct FoundMachine {
     MachineSource source = MachineSource::BrowseList;
+    // Empty when the source found a machine at `address` but no name for it.
     std::string name;
     // The workgroup or domain; empty when the source names none.
     std::string workgroup;
@@ -27,10 +30,27 @@ struct FoundMachine {
 // source's own thread.
 using FoundSink = std::function<void(FoundMachine)>;
 
+// One line of the merged neighbourhood.
+struct NeighbourhoodMachine {
+    std::string name;
+    // Where the machine was found; all zeros when no source knew an address.
+    Ipv4 address{};
+
+    bool operator==(const NeighbourhoodMachine&) const = default;
+};
+
 // One container of the merged neighbourhood and its machines, in walk order.
 struct NeighbourhoodGroup {
     std::string name;
-    std::vector<std::string> machines;
+    std::vector<NeighbourhoodMachine> machines;
+};
+
+// What the merge knows besides the sources' reports.
+struct MergeContext {
+    // What the network called the addresses that the sources found.
+    std::vector<AddressName> names;
+    // The machine's own addresses: never listed.
+    std::vector<Ipv4> own;
 };
 
 // The name under which machines that name no workgroup are gathered, last.
@@ -48,12 +68,20 @@ std::optional<std::string> CleanNetworkName(std::string_view name);
 // ".local" of a DNS-SD host name; nothing when no list could show it.
 std::optional<std::string> ListedName(const FoundMachine& machine);
 
-// Merges what every source found into one neighbourhood: a machine found by
-// several sources (names compared case-insensitively, a trailing ".local"
-// ignored) is listed once, under the browse list's name and workgroup, else
-// WS-Discovery's, else DNS-SD's host name. Groups of the same name are one;
-// groups are in alphabetical order (case-insensitive), the machines without
-// one last; machines in alphabetical order within each.
-std::vector<NeighbourhoodGroup> MergeNeighbourhood(const std::vector<FoundMachine>& found);
+// Merges what every source found into one neighbourhood, one line per
+// machine. Machines merge by address where one is known (the one the source
+// reported, else the one learnt for the name); the rest by name (compared
+// case-insensitively, a trailing ".local" ignored). A line is named by the
+// source of highest precedence, then by the address's node status, PTR and
+// mDNS reverse names, else by the dotted address; its workgroup is the browse
+// list's, else WS-Discovery's, else the node status's. Groups of the same name
+// are one; groups are in alphabetical order (case-insensitive), the machines
+// without one last; machines in alphabetical order within each, dotted
+// addresses first and in numeric order.
+std::vector<NeighbourhoodGroup> MergeNeighbourhood(const std::vector<FoundMachine>& found,
+                                                   const MergeContext& context = {});
+
+// The dotted text of `address`, as a line names a machine nothing else names.
+std::string DottedAddress(const Ipv4& address);
 
 } // namespace vexor

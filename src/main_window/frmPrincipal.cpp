@@ -120,7 +120,10 @@ void frmPrincipal::fncMostrarIpDaRede() {
     for (std::int16_t i = 0; i < count; ++i) {
         const std::string name = controls_.lstIPRede.item(i);
         const std::size_t length = Utf8Length(name);
-        const std::string fill(length < kAddressColumn ? kAddressColumn - length : 0, ' ');
+        // A name past the column still keeps its address apart from it.
+        const std::size_t fillLength =
+            length < kAddressColumn ? kAddressColumn - length : (length > kAddressColumn ? 1 : 0);
+        const std::string fill(fillLength, ' ');
         if (!objResolver) {
             objResolver = std::make_unique<clsIPHostResolver>(platform_.sockets);
         }

@@ -1,5 +1,6 @@
 #include "cli/ReportCommand.h"
 #include "FormHarness.h"
+#include "cli/ReportOptions.h"
 
 #include <gtest/gtest.h>
 
@@ -81,6 +82,9 @@ TEST(ReportCommand, ModesGiveTheWindowsBytesAndThePlatformsConventions) {
         {{"--desconhecida"}, 2, "", "vexormoralto: opção desconhecida: --desconhecida\n\nUso:"},
         {{"--relatorio", "--formato", "pdf"}, 2, "", "vexormoralto: --formato aceita"},
         {{"--formato", "csv"}, 2, "", "vexormoralto: --formato só vale"},
+        {{"--sem-varredura", "--relatorio"}, 0, kWindowReport, ""},
+        {{"--relatorio", "-", "--sem-varredura", "--formato", "csv"}, 0, kCsv, ""},
+        {{"--sem-varredura", "--formato", "csv"}, 2, "", "vexormoralto: --formato só vale"},
     };
     for (const auto& c : cases) {
         const auto made = Network();
@@ -103,6 +107,44 @@ TEST(ReportCommand, ModesGiveTheWindowsBytesAndThePlatformsConventions) {
         EXPECT_FALSE(std::filesystem::exists(h.shell.directory / "IP.txt")) << what;
     }
     EXPECT_EQ(RunCommand(*Network(), {}).status, -1) << "no arguments: the window";
+    EXPECT_EQ(RunCommand(*Network(), {"--sem-varredura"}).status, -1)
+        << "--sem-varredura alone: the window";
+}
+
+// What the program is made as, read before its network is built: the sweep
+// is off wherever --sem-varredura stands, and that option alone still opens
+// the window.
+TEST(ReportCommand, StartOptionsChooseTheWindowAndTheSweep) {
+    const struct {
+        std::vector<std::string> arguments;
+        bool window;
+        bool sweep;
+    } cases[] = {
+        {{}, true, true},
+        {{"--sem-varredura"}, true, false},
+        {{"--sem-varredura", "--sem-varredura"}, true, false},
+        {{"--relatorio"}, false, true},
+        {{"--relatorio", "--sem-varredura"}, false, false},
+        {{"--sem-varredura", "--relatorio", "r.txt", "--formato", "csv"}, false, false},
+        {{"--ajuda"}, false, true},
+        {{"--sem-varredura", "--versao"}, false, false},
+        {{"--sem-varredura="}, false, true},
+    };
+    for (const auto& c : cases) {
+        const StartOptions start = ReadStartOptions(c.arguments);
+        const std::string what = ::testing::PrintToString(c.arguments);
+        EXPECT_EQ(start.window, c.window) << what;
+        EXPECT_EQ(start.sweep, c.sweep) << what;
+    }
+    ReportOptions options;
+    EXPECT_EQ(ParseReportOptions({"--relatorio", "--sem-varredura"}, options), std::nullopt);
+    EXPECT_FALSE(options.sweep);
+    // The help says what the sweep sends, where, and how to turn it off.
+    const std::string usage = kReportUsage;
+    for (const char* told : {"--sem-varredura", "porta 137", "10/8, 172.16/12, 192.168/16",
+                             "docker*", "64 datagramas", "atualização seguinte"}) {
+        EXPECT_NE(usage.find(told), std::string::npos) << told;
+    }
 }
 
 TEST(ReportCommand, WritesFilesWholeOrNotAtAllAndEndsWithTheWindowsFailures) {

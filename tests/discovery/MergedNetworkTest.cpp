@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <stdexcept>
@@ -203,6 +204,103 @@ TEST(MergedNetwork, ASourceThatNeverReturnsIsLeftBehindAtTheDeadline) {
     }
     EXPECT_EQ(stuck.use_count(), 1);
     EXPECT_TRUE(learnt->Find("ATRASADO").empty());
+}
+
+// A namer that answers from a table after a delay, whatever the deadline (as a
+// namer held up in the system might), and records what it was asked.
+class TableNamer : public IAddressNamer {
+  public:
+    TableNamer(std::vector<AddressName> answers, Clock::duration delay)
+        : answers_(std::move(answers)), delay_(delay) {}
+
+    void Name(const std::vector<NamingRequest>& requests, Clock::time_point deadline,
+              const AddressNameSink& found) override {
+        {
+            const std::lock_guard lock(mutex_);
+            for (const NamingRequest& request : requests) {
+                asked_.push_back(DottedAddress(request.address) +
+                                 (request.askNodeStatus ? "+nbstat" : ""));
+            }
+        }
+        std::this_thread::sleep_for(delay_);
+        for (const NamingRequest& request : requests) {
+            for (const AddressName& answer : answers_) {
+                if (answer.address == request.address && Clock::now() < deadline) {
+                    found(answer);
+                }
+            }
+        }
+    }
+    std::vector<std::string> asked() {
+        const std::lock_guard lock(mutex_);
+        auto sorted = asked_;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted;
+    }
+
+  private:
+    std::vector<AddressName> answers_;
+    Clock::duration delay_;
+    std::mutex mutex_;
+    std::vector<std::string> asked_;
+};
+
+// Every address a source reports is named once, the sweep's without asking its
+// node status again; the refresh waits for the names within its deadline, and
+// each line's name answers the walk's lookups with that line's address.
+TEST(MergedNetwork, AddressesAreNamedOnceAndEachLineAnswersWithItsOwnAddress) {
+    const Ipv4 own{10, 71, 0, 1};
+    auto sweep = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::Sweep, "", "", {10, 71, 0, 50}},
+                                  {MachineSource::Sweep, "RECEPÇÃO", "ESCRITORIO", {10, 71, 0, 7}},
+                                  {MachineSource::Sweep, "", "", own},
+                                  {MachineSource::Sweep, "", "", {10, 71, 0, 21}},
+                                  {MachineSource::Sweep, "", "", {10, 71, 0, 50}}});
+    auto wsd = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::WsDiscovery, "SERVIDOR", "", {10, 71, 0, 2}},
+                                  {MachineSource::WsDiscovery, "PC", "EMPRESA", {10, 71, 0, 22}}});
+    auto namer = std::make_shared<TableNamer>(
+        std::vector<AddressName>{{{10, 71, 0, 2}, NameOrigin::NodeStatus, "SRV", "EMPRESA"},
+                                 {{10, 71, 0, 21}, NameOrigin::Ptr, "pc", ""},
+                                 {{10, 71, 0, 7}, NameOrigin::Ptr, "recepcao-dns", ""}},
+        50ms);
+    const auto learnt = std::make_shared<NameAnswerCache>();
+    MergedNetwork network("Rede", {sweep, wsd}, learnt, {}, 1500ms,
+                          {namer, [own] { return std::vector<Ipv4>{own}; }});
+    const Refresh refresh = Walk(network);
+
+    EXPECT_EQ(refresh.lines,
+              (std::vector<std::string>{"EMPRESA/\\\\PC=0,259", "EMPRESA/\\\\SERVIDOR=0,259",
+                                        "ESCRITORIO/\\\\RECEPÇÃO=0,259",
+                                        "Outras máquinas/\\\\10.71.0.50=0,259",
+                                        "Outras máquinas/\\\\pc=0,259"}));
+    EXPECT_LT(refresh.took, 1s);
+    // The own address is not asked; what the sweep asked is not asked again.
+    const auto asked = namer->asked();
+    EXPECT_EQ(asked, (std::vector<std::string>{"10.71.0.2+nbstat", "10.71.0.21",
+                                               "10.71.0.22+nbstat", "10.71.0.50", "10.71.0.7"}))
+        << ::testing::PrintToString(asked);
+    // Two lines named "PC": the walk's lookups get each line's address in turn.
+    EXPECT_EQ(learnt->Answer("PC"), (std::vector<Ipv4>{{10, 71, 0, 22}, {10, 71, 0, 21}}));
+    EXPECT_EQ(learnt->Answer("pc"), (std::vector<Ipv4>{{10, 71, 0, 21}, {10, 71, 0, 22}}));
+    EXPECT_EQ(learnt->Answer("PC"), (std::vector<Ipv4>{{10, 71, 0, 22}, {10, 71, 0, 21}}));
+    EXPECT_EQ(learnt->Answer("RECEPÇÃO"), (std::vector<Ipv4>{{10, 71, 0, 7}}));
+    EXPECT_EQ(learnt->Answer("10.71.0.50"), (std::vector<Ipv4>{{10, 71, 0, 50}}));
+}
+
+// A namer that answers after the deadline costs nothing beyond it, and its
+// late answers are dropped.
+TEST(MergedNetwork, ANamerThatOverrunsIsLeftBehindAtTheDeadline) {
+    auto sweep = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::Sweep, "", "", {10, 71, 0, 9}}});
+    auto namer = std::make_shared<TableNamer>(
+        std::vector<AddressName>{{{10, 71, 0, 9}, NameOrigin::Ptr, "tarde", ""}}, 1s);
+    MergedNetwork network("Rede", {sweep}, std::make_shared<NameAnswerCache>(), {}, 200ms,
+                          {namer, {}});
+    const Refresh refresh = Walk(network);
+    EXPECT_EQ(refresh.lines, (std::vector<std::string>{"Outras máquinas/\\\\10.71.0.9=0,259"}));
+    EXPECT_GE(refresh.took, 190ms);
+    EXPECT_LT(refresh.took, 800ms);
 }
 
 // A networking enumeration (WNet on Windows) that records every container

@@ -9,11 +9,34 @@ using Groups = std::vector<std::pair<std::string, std::vector<std::string>>>;
 constexpr auto kBrowse = MachineSource::BrowseList;
 constexpr auto kWsd = MachineSource::WsDiscovery;
 constexpr auto kDnsSd = MachineSource::DnsSd;
+constexpr auto kSsdp = MachineSource::Ssdp;
+constexpr auto kSweep = MachineSource::Sweep;
+
+// Every line as "GROUP|name|address" ("-" for a line with no address).
+std::vector<std::string> Lines(const std::vector<FoundMachine>& found,
+                               const MergeContext& context = {}) {
+    std::vector<std::string> lines;
+    for (const auto& group : MergeNeighbourhood(found, context)) {
+        for (const auto& machine : group.machines) {
+            lines.push_back(group.name + "|" + machine.name + "|" +
+                            (machine.address == Ipv4{} ? "-" : DottedAddress(machine.address)));
+        }
+    }
+    return lines;
+}
+
+Ipv4 At(std::uint8_t last) {
+    return {10, 71, 0, last};
+}
 
 Groups Merged(const std::vector<FoundMachine>& found) {
     Groups groups;
     for (const auto& group : MergeNeighbourhood(found)) {
-        groups.emplace_back(group.name, group.machines);
+        std::vector<std::string> names;
+        for (const auto& machine : group.machines) {
+            names.push_back(machine.name);
+        }
+        groups.emplace_back(group.name, names);
     }
     return groups;
 }
@@ -60,6 +83,107 @@ TEST(Neighbourhood, MergesSourcesIntoOneOrderedListOfMachines) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Merged(c.found), c.expected) << c.what;
+    }
+}
+
+TEST(Neighbourhood, MachinesMergeByAddressAndAreNamedByPrecedence) {
+    const std::string other = kUngroupedName;
+    using Names = std::vector<AddressName>;
+    constexpr auto kNodeStatus = NameOrigin::NodeStatus;
+    constexpr auto kPtr = NameOrigin::Ptr;
+    constexpr auto kMdns = NameOrigin::MdnsReverse;
+    std::vector<FoundMachine> flood;
+    for (int i = 0; i < 200; ++i) {
+        flood.push_back({kWsd, "FALSO" + std::to_string(1000 - i), "INVASOR", At(66)});
+    }
+    const struct {
+        const char* what;
+        std::vector<FoundMachine> found;
+        MergeContext context;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"a machine nothing names is its dotted address, with the machines of no workgroup",
+         {{kSweep, "", "", At(50)}, {kWsd, "SERVIDOR", "GRUPO", At(2)}},
+         {},
+         {"GRUPO|SERVIDOR|10.71.0.2", other + "|10.71.0.50|10.71.0.50"}},
+        {"a swept machine goes under its node status's workgroup",
+         {{kSweep, "RECEPÇÃO", "ESCRITORIO", At(7)}, {kSweep, "SEMGRUPO", "", At(8)}},
+         {},
+         {"ESCRITORIO|RECEPÇÃO|10.71.0.7", other + "|SEMGRUPO|10.71.0.8"}},
+        {"an announced name wins over node status, PTR and mDNS; the node status's workgroup "
+         "stands when the announcer gives none",
+         {{kSweep, "SRV-NB", "GRUPO", At(3)}, {kDnsSd, "servidor.local", "", At(3)}},
+         {Names{{At(3), kPtr, "srv-dns", ""}, {At(3), kMdns, "srv-mdns", ""}}, {}},
+         {"GRUPO|servidor|10.71.0.3"}},
+        {"the browse list's workgroup wins over node status's",
+         {{kSweep, "ZEUS", "NB", At(4)}, {kBrowse, "ZEUS", "EMPRESA", {}}},
+         {},
+         {"EMPRESA|ZEUS|10.71.0.4"}},
+        {"node status, then PTR, then mDNS reverse",
+         {{kSweep, "", "", At(10)}, {kWsd, "", "", At(11)}, {kSweep, "", "", At(12)}},
+         {Names{{At(10), kMdns, "linux", ""},
+                {At(10), kPtr, "pc-dominio", ""},
+                {At(11), kMdns, "caixa", ""},
+                {At(12), kPtr, "velho-dns", ""},
+                {At(12), kNodeStatus, "VELHO", "OFICINA"}},
+          {}},
+         {"OFICINA|VELHO|10.71.0.12", other + "|caixa|10.71.0.11",
+          other + "|pc-dominio|10.71.0.10"}},
+        {"SSDP's friendly name is announced: above node status",
+         {{kSweep, "TV-NB", "", At(30)}, {kSsdp, "Televisão da sala", "", At(30)}},
+         {},
+         {other + "|Televisão da sala|10.71.0.30"}},
+        // The round-3 hostile peer: its 200 names at one address are one line.
+        {"many names at one address are one line, the first in alphabetical order",
+         flood,
+         {},
+         {"INVASOR|FALSO1000|10.71.0.66"}},
+        {"two machines that share a name keep their own addresses",
+         {{kWsd, "PC", "G", At(6)}, {kWsd, "PC", "G", At(5)}},
+         {},
+         {"G|PC|10.71.0.5", "G|PC|10.71.0.6"}},
+        {"a name without an address takes the one learnt for it",
+         {{kBrowse, "ATENA", "ESCRITORIO", {}}, {kWsd, "atena", "OUTRO", At(12)}},
+         {},
+         {"ESCRITORIO|ATENA|10.71.0.12"}},
+        {"a browse list name that node status gave for an address is that address's line",
+         {{kBrowse, "RECEPCAO", "ESCRITORIO", {}}, {kSweep, "", "", At(9)}},
+         {Names{{At(9), kNodeStatus, "recepcao", "ESCRITORIO"}}, {}},
+         {"ESCRITORIO|RECEPCAO|10.71.0.9"}},
+        {"names with no address anywhere still merge by name",
+         {{kBrowse, "SOZINHO", "G", {}}, {kDnsSd, "sozinho.local", "", {}}},
+         {},
+         {"G|SOZINHO|-"}},
+        {"the machine's own addresses are not listed",
+         {{kSweep, "", "", At(1)}, {kWsd, "EU", "G", At(1)}, {kSweep, "", "", At(20)}},
+         {Names{{At(1), kPtr, "eu", ""}}, {At(1)}},
+         {other + "|10.71.0.20|10.71.0.20"}},
+        {"dotted addresses in numeric order, before the names",
+         {{kSweep, "", "", At(100)},
+          {kSweep, "", "", At(9)},
+          {kSweep, "", "", At(10)},
+          {kSweep, "", "", {10, 71, 1, 2}},
+          {kDnsSd, "alfa.local", "", At(40)},
+          {kSweep, "", "", At(2)}},
+         {},
+         {other + "|10.71.0.2|10.71.0.2", other + "|10.71.0.9|10.71.0.9",
+          other + "|10.71.0.10|10.71.0.10", other + "|10.71.0.100|10.71.0.100",
+          other + "|10.71.1.2|10.71.1.2", other + "|alfa|10.71.0.40"}},
+        {"names the network gives are cleaned; one that cleans to nothing is passed over",
+         {{kSweep, "", "", At(13)}, {kSweep, "", "", At(14)}},
+         {Names{{At(13), kPtr, "do\x01m\u202Einio", ""},
+                {At(14), kNodeStatus, "\x01\x02", "X"},
+                {At(14), kPtr, "caf\xe9", ""},
+                {At(14), kMdns, "impressora", ""}},
+          {}},
+         {"X|impressora|10.71.0.14", other + "|dominio|10.71.0.13"}},
+        {"a name for an address no source found lists nothing",
+         {},
+         {Names{{At(15), kPtr, "fantasma", ""}}, {}},
+         {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Lines(c.found, c.context), c.expected) << c.what;
     }
 }
 

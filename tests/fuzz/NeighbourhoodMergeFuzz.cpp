@@ -1,6 +1,7 @@
 // Feeds machines as the sources report them into the merge: each record is a
-// source byte, a NUL-ended name and a NUL-ended workgroup. DNS-SD records go
-// through the DNS-SD answer handling first.
+// source byte, an address byte (the last of 10.0.0.x; 0 for none), a NUL-ended
+// name and a NUL-ended workgroup. DNS-SD records go through the DNS-SD answer
+// handling first.
 #include "discovery/DnsSdAnswer.h"
 #include "discovery/HostName.h"
 #include "discovery/Neighbourhood.h"
@@ -54,20 +55,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return std::string(text);
     };
     while (!input.empty() && found.size() < 512) {
-        const auto source = static_cast<MachineSource>(static_cast<unsigned char>(input[0]) % 3);
+        const auto source = static_cast<MachineSource>(static_cast<unsigned char>(input[0]) % 5);
         input.remove_prefix(1);
+        const std::uint8_t last = input.empty() ? 0 : static_cast<std::uint8_t>(input[0]);
+        input.remove_prefix(input.empty() ? 0 : 1);
+        const Ipv4 address = last == 0 ? Ipv4{} : Ipv4{10, 0, 0, last};
         std::string name = field();
         std::string workgroup = field();
         if (source == MachineSource::DnsSd) {
-            if (auto machine = DnsSdMachine(name, {10, 0, 0, 1})) {
+            if (auto machine = DnsSdMachine(name, address)) {
                 found.push_back(std::move(*machine));
             }
         } else {
-            found.push_back({source, std::move(name), std::move(workgroup)});
+            found.push_back({source, std::move(name), std::move(workgroup), address});
         }
     }
-    const auto groups = MergeNeighbourhood(found);
+    const auto groups = MergeNeighbourhood(found, {{}, {{10, 0, 0, 1}}});
     std::set<std::string> keys;
+    std::set<Ipv4> addresses;
     std::set<std::string> groupNames;
     for (std::size_t g = 0; g < groups.size(); ++g) {
         // Group names are unique (a workgroup named like the last group takes
@@ -80,14 +85,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             !CleanText(groups[g].name)) {
             std::abort();
         }
-        for (const std::string& machine : groups[g].machines) {
-            for (const char c : machine) {
+        for (const NeighbourhoodMachine& machine : groups[g].machines) {
+            for (const char c : machine.name) {
                 if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
                     std::abort();
                 }
             }
-            // Every machine is listed once across all groups.
-            if (!CleanText(machine) || !keys.insert(MachineKey(machine)).second) {
+            // Every address is one line, never the machine's own; the machines
+            // with no address are one line per name.
+            if (!CleanText(machine.name) || machine.address == Ipv4{10, 0, 0, 1} ||
+                (machine.address == Ipv4{} ? !keys.insert(MachineKey(machine.name)).second
+                                           : !addresses.insert(machine.address).second)) {
                 std::abort();
             }
         }

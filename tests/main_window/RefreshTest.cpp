@@ -20,9 +20,12 @@ std::vector<FakeNode> Neighbourhood(const Lines& servers) {
     return {Provider("Rede", {Domain("GRUPO", nodes)})};
 }
 
+// A name of 20 characters meets its address; a longer one gets one blank
+// before it.
 TEST(Refresh, LinesPadTheNameToColumnTwentyThenTheAddress) {
-    const Lines names{"ESTAC1",       "NOME-COM-VINTE-CHARS", "NOME-COM-VINTE-E-UM-C",
-                      "SEM-ENDERECO", "ESTAÇÃO-JOÃO",         "VINTE-COM-ACENTO-ÇÃO"};
+    const Lines names{
+        "ESTAC1",       "NOME-COM-VINTE-CHARS", "NOME-COM-VINTE-E-UM-C",  "SEM-ENDERECO",
+        "ESTAÇÃO-JOÃO", "VINTE-COM-ACENTO-ÇÃO", "NOME-LONGO-SEM-ENDERECO"};
     FormHarness h(Neighbourhood(names));
     h.sockets.hostsByName["estacao01"] = {"estacao01", {{192, 0, 2, 10}}};
     h.sockets.hostsByName["ESTAC1"] = {"estac1", {{10, 0, 0, 5}, {10, 0, 0, 6}}};
@@ -35,10 +38,11 @@ TEST(Refresh, LinesPadTheNameToColumnTwentyThenTheAddress) {
     EXPECT_EQ(h.lstIPRede.lines, (Lines{
                                      "ESTAC1              10.0.0.5",
                                      "NOME-COM-VINTE-CHARS10.0.0.20",
-                                     "NOME-COM-VINTE-E-UM-C10.0.0.21",
+                                     "NOME-COM-VINTE-E-UM-C 10.0.0.21",
                                      "SEM-ENDERECO        ",
                                      "ESTAÇÃO-JOÃO        10.0.0.7",
                                      "VINTE-COM-ACENTO-ÇÃO10.0.0.8",
+                                     "NOME-LONGO-SEM-ENDERECO ",
                                  }));
     EXPECT_TRUE(h.lstIPRede.visible);
     EXPECT_FALSE(h.rtlIPRede.visible);

@@ -3,7 +3,9 @@
 # nothing leaves it), its own host name and hosts file, and a virtual display.
 # The caller sets STATE (a work directory) and sources this file.
 
-DESKTOP_NAMESPACE=vxp-desktop
+# The program runs only in this namespace: a refresh there would sweep its one
+# subnet, which holds nothing but the machine itself.
+DESKTOP_NAMESPACE=${VEXOR_NETNS_PREFIX:-vxp}-desktop
 DESKTOP_ADDRESS=10.211.76.2
 DESKTOP_HOST=caixa-teste
 

@@ -59,6 +59,11 @@ std::unique_ptr<IDatagramSocket> OpenPosixDatagramSocket() {
     // answers with the rest. The system caps the size it grants.
     const int buffer = kReceiveBufferBytes;
     setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+    // A datagram to an address whose neighbour is not resolved yet waits in the
+    // kernel's queue for that neighbour, charged to this socket, until the
+    // address fails about 3 s later: a sweep of a subnet would otherwise fill
+    // the default send buffer and have its later datagrams refused.
+    setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
     // The NetBIOS name query goes to each interface's broadcast address.
     const int on = 1;
     setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);

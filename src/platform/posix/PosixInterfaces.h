@@ -2,6 +2,7 @@
 
 #include "discovery/LinkNameQuery.h"
 #include "platform/api/DiscoverySeams.h"
+#include "platform/api/NeighbourTable.h"
 
 #include <vector>
 
@@ -14,5 +15,9 @@ LinkTargets InterfaceTargets();
 
 // The addresses of the up, non-loopback, multicast-capable IPv4 interfaces.
 std::vector<Ipv4> MulticastInterfaces();
+
+// Every IPv4 address of every interface, in the system's order, with the
+// interface's flags and the bridge it is enslaved to (from sysfs).
+std::vector<LocalInterface> LocalInterfaces();
 
 } // namespace vexor

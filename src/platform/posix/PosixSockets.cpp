@@ -75,6 +75,11 @@ const HostEnt* PosixSockets::hostByName(const char* name) {
             return record_.Publish(name, addresses);
         }
     }
+    // A machine of this refresh's neighbourhood shows the address it was found
+    // at, line by line, whatever the resolvers would answer for its name.
+    if (auto listed = resolver_->learnt().Answer(name); !listed.empty()) {
+        return record_.Publish(name, listed);
+    }
     auto answer = resolver_->Resolve(name);
     if (answer.addresses.empty()) {
         return nullptr;

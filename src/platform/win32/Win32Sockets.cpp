@@ -99,10 +99,11 @@ const HostEnt* Win32Sockets::Publish(const void* winsockRecord) {
 }
 
 const HostEnt* Win32Sockets::hostByName(const char* name) {
-    // A source's address answers at once, whatever lookup is still under way.
+    // A machine of this refresh's neighbourhood shows the address it was found
+    // at, line by line, whatever the resolvers would answer for its name.
     if (learnt_ != nullptr && name != nullptr) {
-        if (const auto addresses = learnt_->Find(name); !addresses.empty()) {
-            return learntRecord_.Publish(name, addresses);
+        if (auto listed = learnt_->Answer(name); !listed.empty()) {
+            return learntRecord_.Publish(name, listed);
         }
     }
     if (name != nullptr && ahead_->Known(name)) {

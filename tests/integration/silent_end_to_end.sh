@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# The report without a window, run by an unprivileged user as the client of the
+# silent network (silent_network.sh): every live machine must be listed once,
+# by the address it was found at and with the name it has somewhere (its
+# announcement, node status, PTR record or mDNS reverse answer, else the
+# address itself), within the refresh's deadline; the machine that left must
+# not be listed; standard output must hold the report and nothing else. With
+# --sem-varredura only the machine that announces itself is listed, still at
+# its own address although the DNS server answers its name with another.
+# usage: silent_end_to_end.sh STATE_DIR PROGRAM                  (the Linux program)
+#        silent_end_to_end.sh STATE_DIR PROGRAM.exe WINE_PREFIX  (the Windows one under Wine)
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+state=$1
+program=$2
+prefix=${3:-}
+network=$here/silent_network.sh
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver64
+if [ -f "$state.skip" ]; then
+    cat "$state.skip"
+    exit 77
+fi
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+if [ -n "$prefix" ]; then
+    system=windows
+else
+    system=linux
+fi
+work=$state/end-to-end-$system
+rm -rf "$work"
+mkdir -p "$work"
+chmod 755 "$work"
+
+if [ "$system" = windows ]; then
+    # The user's own copy of the prefix and the program: Wine runs a prefix
+    # only for its owner. Its wineserver starts inside the client's namespaces,
+    # where Wine's sockets then live.
+    mkdir -p "$work/app" "$work/home"
+    cp "$program" "$work/app/vexormoralto.exe"
+    cp -a "$prefix" "$work/prefix"
+    chown -R nobody:nogroup "$work/app" "$work/home" "$work/prefix"
+    run() {
+        bash "$network" user "$state" env WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all \
+            HOME="$work/home" WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
+            sh -c 'cd "$1" && shift && exec "$@"' sh "$work/app" "$wine" vexormoralto.exe "$@"
+    }
+    # The first start of a copied prefix updates it; that is not the program's time.
+    run --versao >/dev/null 2>&1 || true
+    bash "$network" user "$state" env WINEPREFIX="$work/prefix" HOME="$work/home" "$wineserver" -p ||
+        true
+    # Windows writes the report in its ANSI code page.
+    encode() { iconv -f UTF-8 -t CP1252; }
+    limit=${VEXOR_WINE_REFRESH_LIMIT_MS:-4000}
+else
+    # The program's own time is taken inside the client, around the program
+    # alone: entering the namespaces and dropping privileges are not its cost.
+    : >"$work/took-ms"
+    chmod 666 "$work/took-ms"
+    run() {
+        bash "$network" user "$state" sh -c 'start=$(date +%s%N); "$@"; status=$?
+            echo $((($(date +%s%N) - start) / 1000000)) >"$0"; exit $status' \
+            "$work/took-ms" "$program" "$@"
+    }
+    encode() { cat; }
+    limit=${VEXOR_REFRESH_LIMIT_MS:-1500}
+fi
+
+# The departed machine's entry is stale again, as a refresh finds it.
+bash "$network" stale "$state"
+bash "$network" expected-report "$state" | encode >"$work/expected.txt"
+started=$(date +%s%N)
+run --relatorio >"$work/report.txt" 2>"$work/errors.txt" ||
+    fail "--relatorio ended with status $?: $(cat "$work/errors.txt")"
+took=$((($(date +%s%N) - started) / 1000000))
+if [ "$system" = linux ]; then
+    took=$(cat "$work/took-ms")
+fi
+cmp -s "$work/expected.txt" "$work/report.txt" || {
+    diff <(tr -d '\r' <"$work/expected.txt") <(tr -d '\r' <"$work/report.txt") >&2 || true
+    fail "standard output is not the expected report ($system)"
+}
+! grep -q '10\.211\.79\.60\b' "$work/report.txt" || fail "the machine that left is listed"
+[ "$took" -le "$limit" ] || fail "the report took $took ms, more than $limit ms"
+echo "silent network ($system): every live machine once, named, in $took ms; the departed one not listed"
+
+# Without the sweep: the announced machine alone, at the address it announced from.
+run --sem-varredura --relatorio >"$work/no-sweep.txt" 2>"$work/no-sweep-errors.txt" ||
+    fail "--sem-varredura --relatorio ended with status $?: $(cat "$work/no-sweep-errors.txt")"
+{
+    sed -n '1,/^Rede:/p' "$work/expected.txt"
+    printf '\r\n'
+    grep -a '^- SERVIDOR ' "$work/expected.txt"
+} >"$work/expected-no-sweep.txt"
+cmp -s "$work/expected-no-sweep.txt" "$work/no-sweep.txt" || {
+    diff <(tr -d '\r' <"$work/expected-no-sweep.txt") <(tr -d '\r' <"$work/no-sweep.txt") >&2 || true
+    fail "without the sweep the report differs ($system)"
+}
+echo "silent network ($system): --sem-varredura lists the announced machine alone, at its own address"
+
+if [ "$system" = windows ]; then
+    bash "$network" user "$state" env WINEPREFIX="$work/prefix" HOME="$work/home" "$wineserver" -k ||
+        true
+fi
