@@ -43,6 +43,8 @@ if [ "$system" = windows ]; then
     mkdir -p "$work/app" "$work/home"
     cp "$program" "$work/app/vexormoralto.exe"
     cp -a "$prefix" "$work/prefix"
+    # Debian's Wine names the server directory of the prefix's last user here.
+    rm -f "$work/prefix/wineserver"
     chown -R nobody:nogroup "$work/app" "$work/home" "$work/prefix"
     run() {
         bash "$network" user "$state" env WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all \

@@ -14,7 +14,7 @@ class SystemCodePage final : public IOemCodePage {
     explicit SystemCodePage(UINT codePage) : codePage_(codePage) {}
 
     std::optional<std::string> FromUtf8(std::string_view utf8) const override {
-        const std::wstring wide = Utf8ToWide(utf8);
+        const std::wstring wide = win32::Utf8ToWide(utf8);
         if (wide.empty()) {
             return utf8.empty() ? std::optional<std::string>(std::string()) : std::nullopt;
         }
@@ -40,7 +40,7 @@ class SystemCodePage final : public IOemCodePage {
             MultiByteToWideChar(codePage_, 0, oem.data(), static_cast<int>(oem.size()), wide.data(),
                                 static_cast<int>(wide.size()));
         wide.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
-        return WideToUtf8(wide);
+        return win32::WideToUtf8(wide);
     }
 
   private:
