@@ -85,4 +85,10 @@ bash tests/integration/silent_end_to_end.sh "$silent" "$PWD/build-windows/src/ve
     "$WINEPREFIX" || silent_status=$?
 [ "$silent_status" -eq 77 ] && silent_status=0
 [ "$status" -ne 0 ] || status=$silent_status
+# An accented NetBIOS name against nmbd, under a Portuguese locale.
+oem=0
+bash tests/integration/oem_names.sh "$PWD/build-windows/oem-names" - \
+    "$PWD/build-windows/tests/oem_name_check.exe" "$WINEPREFIX" || oem=$?
+[ "$oem" -eq 77 ] && oem=0
+[ "$status" -eq 0 ] && status=$oem
 exit "$status"

@@ -25,9 +25,9 @@ struct NodeNames {
 class Sweep {
   public:
     Sweep(const NeighbourSeams& neighbours, const IOemCodePage& codePage, const SweepTiming& timing,
-          const FoundSink& found, SweepPlan plan)
+          const FoundSink& found, SweepPlan plan, const IClock& clock, SteadyTime deadline)
         : neighbours_(neighbours), codePage_(codePage), timing_(timing), found_(found),
-          plan_(std::move(plan)) {}
+          plan_(std::move(plan)), clock_(clock), deadline_(deadline) {}
 
     void Ask(QueryEngine& engine, const Ipv4& address) {
         if (!asked_.insert(address).second) {
@@ -46,14 +46,19 @@ class Sweep {
     // asked through `engine` while it runs.
     void ReadTable(QueryEngine* engine) {
         const auto table = neighbours_.neighbours();
-        if (!table) {
-            return;
+        // A read that outlasted the refresh reports nothing: the source must
+        // not report after its deadline.
+        if (table && clock_.Now() <= deadline_) {
+            Consider(*table, engine);
         }
+    }
+
+    void Consider(const std::vector<NeighbourEntry>& table, QueryEngine* engine) {
         std::set<Ipv4> answered;
         for (const auto& [address, names] : answers_) {
             answered.insert(address);
         }
-        for (const Ipv4& address : LiveNeighbours(*table, plan_, answered)) {
+        for (const Ipv4& address : LiveNeighbours(table, plan_, answered)) {
             live_.insert(address);
             Report(address);
             if (engine != nullptr && !asked_.contains(address) && late_ < kMaxLateQuestions) {
@@ -99,6 +104,8 @@ class Sweep {
     const SweepTiming& timing_;
     const FoundSink& found_;
     const SweepPlan plan_;
+    const IClock& clock_;
+    const SteadyTime deadline_;
     std::set<Ipv4> asked_;
     std::map<Ipv4, NodeNames> answers_;
     std::set<Ipv4> live_;
@@ -108,19 +115,26 @@ class Sweep {
 };
 
 // The engine's socket, which reads the neighbour table on the sweep's
-// schedule while the engine waits for answers.
+// schedule while the engine waits for answers. The first read waits until
+// every planned address has had its datagram: a system whose table is slow to
+// read (Wine takes about 2 ms an entry) would otherwise hold the sweep back.
 class TableWatch : public IDatagramSocket {
   public:
     TableWatch(IDatagramSocket& socket, const IClock& clock, const SweepTiming& timing,
-               Sweep& sweep)
+               Sweep& sweep, std::size_t firstRound)
         : socket_(socket), clock_(clock), sweep_(sweep), interval_(timing.firstRead),
-          lastInterval_(timing.lastReadInterval), nextRead_(clock.Now() + timing.firstRead) {}
+          lastInterval_(timing.lastReadInterval), firstRound_(firstRound),
+          nextRead_(firstRound == 0 ? clock.Now() + timing.firstRead : SteadyTime::max()) {}
 
     void Attach(QueryEngine* engine) { engine_ = engine; }
 
     bool SendTo(std::span<const std::uint8_t> bytes, const UdpEndpoint& to,
                 const Ipv4& via) override {
-        return socket_.SendTo(bytes, to, via);
+        const bool sent = socket_.SendTo(bytes, to, via);
+        if (++sends_ == firstRound_) {
+            nextRead_ = clock_.Now() + interval_;
+        }
+        return sent;
     }
 
     std::optional<Datagram> ReceiveUntil(SteadyTime deadline) override {
@@ -146,6 +160,8 @@ class TableWatch : public IDatagramSocket {
     Sweep& sweep_;
     std::chrono::milliseconds interval_;
     const std::chrono::milliseconds lastInterval_;
+    const std::size_t firstRound_;
+    std::size_t sends_ = 0;
     SteadyTime nextRead_;
     QueryEngine* engine_ = nullptr;
 };
@@ -158,19 +174,18 @@ SweepSource::SweepSource(DiscoverySeams seams, NeighbourSeams neighbours,
       timing_(std::move(timing)) {}
 
 void SweepSource::Find(const FoundSink& found, SteadyTime deadline) {
-    const auto table = neighbours_.neighbours();
-    SweepPlan plan =
-        PlanSweep(neighbours_.interfaces(), table.value_or(std::vector<NeighbourEntry>{}));
+    const auto table = neighbours_.neighbours().value_or(std::vector<NeighbourEntry>{});
+    SweepPlan plan = PlanSweep(neighbours_.interfaces(), table);
     if (plan.subnets.empty()) {
         return;
     }
     const auto socket = seams_.openSocket();
-    Sweep sweep(neighbours_, codePage_, timing_, found, plan);
+    Sweep sweep(neighbours_, codePage_, timing_, found, plan, *seams_.clock, deadline);
     if (!socket) {
-        sweep.ReadTable(nullptr);
+        sweep.Consider(table, nullptr);
         return;
     }
-    TableWatch watch(*socket, *seams_.clock, timing_, sweep);
+    TableWatch watch(*socket, *seams_.clock, timing_, sweep, plan.targets.size());
     {
         QueryEngine engine(watch, *seams_.clock, deadline, timing_.pacing);
         watch.Attach(&engine);
@@ -178,7 +193,7 @@ void SweepSource::Find(const FoundSink& found, SteadyTime deadline) {
             sweep.Ask(engine, address);
         }
         // Machines the table already shows are listed at once.
-        sweep.ReadTable(&engine);
+        sweep.Consider(table, &engine);
         engine.Run();
         watch.Attach(nullptr);
     }

@@ -43,6 +43,8 @@ class FakeLink {
     // Entries the table held before the sweep.
     std::vector<NeighbourEntry> before;
     bool tableReadable = true;
+    // How long one read of the table takes (Wine takes about 2 ms an entry).
+    std::chrono::milliseconds readCost{0};
 
     DiscoverySeams Seams() {
         DiscoverySeams seams;
@@ -56,6 +58,7 @@ class FakeLink {
         return {[this] { return interfaces; },
                 [this]() -> std::optional<std::vector<NeighbourEntry>> {
                     ++reads;
+                    clock.Advance(readCost);
                     if (!tableReadable) {
                         return std::nullopt;
                     }
@@ -337,6 +340,34 @@ TEST(SweepSource, ALateMachineInTheTableBeyondThePlanIsAskedItsName) {
     const std::map<Ipv4, std::string> expected{{{169, 254, 8, 8}, "IMPRESSORA/"}};
     EXPECT_EQ(outcome.Last(), expected);
     ASSERT_EQ(link.sent().size(), 1u);
+}
+
+TEST(SweepSource, ATableSlowToReadHoldsNoDatagramBackAndNothingIsReportedLate) {
+    const struct {
+        std::chrono::milliseconds readCost;
+        std::map<Ipv4, std::string> expected;
+    } cases[] = {
+        {0ms, {{{192, 168, 7, 200}, "/"}}},
+        {400ms, {{{192, 168, 7, 200}, "/"}}},
+        // The read after the sweep ends past the refresh.
+        {1000ms, {}},
+    };
+    for (const auto& c : cases) {
+        FakeLink link;
+        link.interfaces = {Lan()};
+        link.hosts[{192, 168, 7, 200}] = {};
+        link.readCost = c.readCost;
+        const Outcome outcome = Sweep(link);
+        EXPECT_EQ(outcome.Last(), c.expected) << c.readCost.count();
+        for (const auto& report : outcome.reports) {
+            EXPECT_LE(report.at, outcome.start + 1500ms) << c.readCost.count();
+        }
+        // The whole first round went out within the pacing's time, whatever
+        // the table costs: 253 datagrams at 64 per 10 ms.
+        const auto sent = link.sent();
+        ASSERT_GE(sent.size(), 253u) << c.readCost.count();
+        EXPECT_LE(sent[252].at - sent[0].at, 40ms) << c.readCost.count();
+    }
 }
 
 TEST(SweepSource, ReturnsByTheDeadline) {

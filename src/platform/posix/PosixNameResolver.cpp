@@ -74,6 +74,10 @@ PosixNameResolver::PosixNameResolver(std::shared_ptr<NameAnswerCache> learnt, Li
              clock) {}
 
 PosixNameResolver::Answer PosixNameResolver::Resolve(const std::string& name) {
+    // A source's address answers at once, whatever lookup is still under way.
+    if (auto known = learnt_->Find(name); !known.empty()) {
+        return {name, std::move(known)};
+    }
     Answer answer = ahead_.Resolve(name);
     // A source may have learnt the name's address after the network was asked.
     if (answer.addresses.empty()) {

@@ -118,11 +118,6 @@ const HostEnt* Win32Sockets::hostByName(const char* name) {
         }
         return learntRecord_.Publish(answer.canonicalName, answer.addresses);
     }
-    if (learnt_ != nullptr && name != nullptr) {
-        if (const auto addresses = learnt_->Find(name); !addresses.empty()) {
-            return learntRecord_.Publish(name, addresses);
-        }
-    }
     return Publish(gethostbyname(Utf8ToAnsi(name).c_str()));
 }
 

@@ -46,6 +46,13 @@ class WinsockDatagramSocket : public IDatagramSocket {
         const int buffer = 4 * 1024 * 1024;
         setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&buffer),
                    sizeof buffer);
+        // A sweep's datagrams to addresses not yet resolved wait, charged to
+        // this socket, until each address fails: a send must never block on
+        // them, and the buffer must hold a subnet's worth.
+        setsockopt(socket_, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&buffer),
+                   sizeof buffer);
+        u_long nonBlocking = 1;
+        ioctlsocket(socket_, FIONBIO, &nonBlocking);
         const sockaddr_in any = SocketAddressOf({});
         if (bind(socket_, reinterpret_cast<const sockaddr*>(&any), sizeof any) != 0) {
             closesocket(socket_);
