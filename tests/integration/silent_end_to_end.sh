@@ -46,8 +46,14 @@ if [ "$system" = windows ]; then
     # Debian's Wine names the server directory of the prefix's last user here.
     rm -f "$work/prefix/wineserver"
     chown -R nobody:nogroup "$work/app" "$work/home" "$work/prefix"
+    # A Brazilian Windows: Wine takes its OEM code page (850, as RECEPÇÃO's
+    # node status is written) from the locale.
+    if ! locale -a 2>/dev/null | grep -qix 'pt_BR.utf8'; then
+        localedef -i pt_BR -f UTF-8 pt_BR.UTF-8
+    fi
     run() {
-        bash "$network" user "$state" env WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all \
+        bash "$network" user "$state" env LANG=pt_BR.UTF-8 LC_ALL=pt_BR.UTF-8 \
+            WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all \
             HOME="$work/home" WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
             sh -c 'cd "$1" && shift && exec "$@"' sh "$work/app" "$wine" vexormoralto.exe "$@"
     }
