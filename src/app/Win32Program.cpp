@@ -31,11 +31,11 @@ int RunWin32Program(HINSTANCE instance, int showCommand) {
     const auto ahead = sockets.ahead();
     const auto arguments = win32::CommandLineArguments();
     const StartOptions start = ReadStartOptions(arguments);
-    const auto network = win32::MakeWin32Network(
-        learnt,
-        {[ahead](SteadyTime deadline) { ahead->NewRound(deadline); },
-         [ahead](const std::string& name) { ahead->Prefetch(name); }},
-        start.sweep);
+    const auto network =
+        win32::MakeWin32Network(learnt,
+                                {[ahead](SteadyTime deadline) { ahead->NewRound(deadline); },
+                                 [ahead](const std::string& name) { ahead->Prefetch(name); }},
+                                start.sweep);
     win32::Win32Shell shell;
     if (!start.window) {
         win32::ConsoleStreams console;

@@ -1,6 +1,7 @@
 #include "MergedNetwork.h"
 
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <set>
 #include <system_error>
@@ -33,8 +34,14 @@ struct MergedNetwork::Round : std::enable_shared_from_this<Round> {
     std::chrono::steady_clock::time_point deadline;
     std::set<Ipv4> own;
     std::set<Ipv4> asked;
+    // Whether each address found has the name its line will show whatever
+    // else answers: one it announced, or its node status's.
+    std::map<Ipv4, bool> named;
+    std::size_t unnamed = 0;
     std::vector<NamingRequest> pending;
     std::size_t namingCalls = 0;
+    // The network's count of naming threads alive, of this refresh and others.
+    std::shared_ptr<std::atomic<std::size_t>> namersAlive;
 
     void Report(FoundMachine machine) {
         const auto name = ListedName(machine);
@@ -51,6 +58,7 @@ struct MergedNetwork::Round : std::enable_shared_from_this<Round> {
                 if (name && learnt) {
                     learnt->Add(*name, machine.address);
                 }
+                Named(machine.address, name.has_value());
                 // The sweep asked the node status already; every other source
                 // leaves all the questions to the namer.
                 if (namer && asked.size() < kMaxNamed && asked.insert(machine.address).second) {
@@ -72,11 +80,31 @@ struct MergedNetwork::Round : std::enable_shared_from_this<Round> {
         }
     }
 
+    // Notes that `address` was found, with a final name or not; true when that
+    // named the last address still waiting for one. Called with the lock held.
+    bool Named(const Ipv4& address, bool final) {
+        auto [at, added] = named.try_emplace(address, final);
+        if (added) {
+            unnamed += final ? 0 : 1;
+            return false;
+        }
+        if (final && !at->second) {
+            at->second = true;
+            return --unnamed == 0;
+        }
+        return false;
+    }
+
     void StartNaming() {
+        ++*namersAlive;
         try {
-            std::thread([round = shared_from_this()] { round->NameWhatIsPending(); }).detach();
+            std::thread([round = shared_from_this()] {
+                round->NameWhatIsPending();
+                --*round->namersAlive;
+            }).detach();
         } catch (const std::system_error&) {
             // No thread to be had: the addresses stay unnamed, as dotted addresses.
+            --*namersAlive;
             NamingEnded();
         }
     }
@@ -94,10 +122,21 @@ struct MergedNetwork::Round : std::enable_shared_from_this<Round> {
                 batch.swap(pending);
             }
             try {
-                namer->Name(batch, deadline, [this](AddressName named) {
-                    const std::lock_guard lock(mutex);
-                    if (!closed && names.size() < kMaxNamed * 4) {
-                        names.push_back(std::move(named));
+                namer->Name(batch, deadline, [this](AddressName answer) {
+                    bool settled = false;
+                    {
+                        const std::lock_guard lock(mutex);
+                        if (closed || names.size() >= kMaxNamed * 4) {
+                            return;
+                        }
+                        if (answer.origin == NameOrigin::NodeStatus) {
+                            const auto clean = CleanNetworkName(answer.name);
+                            settled = Named(answer.address, clean && !MachineKey(*clean).empty());
+                        }
+                        names.push_back(std::move(answer));
+                    }
+                    if (settled) {
+                        changed.notify_all();
                     }
                 });
             } catch (...) {
@@ -137,6 +176,9 @@ MergedNetwork::MergedNetwork(std::string providerName,
 }
 
 bool MergedNetwork::SourcesOverrunning() const {
+    if (namersAlive_->load() > 0) {
+        return true;
+    }
     for (const Slot& slot : sources_) {
         if (slot.running->load()) {
             return true;
@@ -157,6 +199,7 @@ void MergedNetwork::Discover() {
     round->learnt = learnt_;
     round->onFound = hooks_.found;
     round->namer = naming_.namer;
+    round->namersAlive = namersAlive_;
     round->deadline = deadline;
     if (naming_.ownAddresses) {
         for (const Ipv4& address : naming_.ownAddresses()) {
@@ -189,8 +232,11 @@ void MergedNetwork::Discover() {
         }
     }
     std::unique_lock lock(round->mutex);
-    clock_.WaitUntil(lock, round->changed, deadline,
-                     [&] { return round->running == 0 && round->namingCalls == 0; });
+    // Names still asked cannot change a line once every address has the name
+    // it announced or its node status's: the refresh does not wait for them.
+    clock_.WaitUntil(lock, round->changed, deadline, [&] {
+        return round->running == 0 && (round->namingCalls == 0 || round->unnamed == 0);
+    });
     round->closed = true;
     groups_ = MergeNeighbourhood(
         round->found, {round->names, std::vector<Ipv4>(round->own.begin(), round->own.end())});

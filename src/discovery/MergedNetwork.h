@@ -82,7 +82,8 @@ class MergedNetwork : public INetworkEnumeration {
     std::uint32_t closeEnum(NetEnumHandle handle) override;
 
     // True while a source of an earlier refresh is still running past its
-    // deadline (the program then ends without waiting for it).
+    // deadline, or a name it asked is still being asked (the program then ends
+    // without waiting for it).
     bool SourcesOverrunning() const;
 
   private:
@@ -103,6 +104,10 @@ class MergedNetwork : public INetworkEnumeration {
     RefreshHooks hooks_;
     std::chrono::milliseconds deadline_;
     AddressNaming naming_;
+    // Naming threads alive; a refresh ends without those whose answers cannot
+    // change its lines.
+    std::shared_ptr<std::atomic<std::size_t>> namersAlive_ =
+        std::make_shared<std::atomic<std::size_t>>(0);
     const IClock& clock_;
     std::vector<NeighbourhoodGroup> groups_;
     // Every machine listed, as "\\\\NAME".

@@ -258,7 +258,10 @@ std::vector<Merged> MergeMachines(const std::vector<FoundMachine>& found,
                       {},
                       {},
                       address};
-        if (at.group.Chosen()) {
+        // A machine that announces its name is grouped as it announces itself;
+        // the node status's workgroup groups a machine named by the network.
+        const bool announced = at.name.rank < kNodeStatusRank;
+        if (at.group.Chosen() && (!announced || at.group.rank < kNodeStatusRank)) {
             merged.groupSource = static_cast<MachineSource>(
                 std::min(at.group.rank, static_cast<int>(MachineSource::Sweep)));
             merged.group = at.group.text;

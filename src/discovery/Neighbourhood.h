@@ -74,7 +74,8 @@ std::optional<std::string> ListedName(const FoundMachine& machine);
 // case-insensitively, a trailing ".local" ignored). A line is named by the
 // source of highest precedence, then by the address's node status, PTR and
 // mDNS reverse names, else by the dotted address; its workgroup is the browse
-// list's, else WS-Discovery's, else the node status's. Groups of the same name
+// list's, else WS-Discovery's, else, for a machine that announces no name,
+// the node status's. Groups of the same name
 // are one; groups are in alphabetical order (case-insensitive), the machines
 // without one last; machines in alphabetical order within each, dotted
 // addresses first and in numeric order.

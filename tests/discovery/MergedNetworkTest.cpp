@@ -210,8 +210,9 @@ TEST(MergedNetwork, ASourceThatNeverReturnsIsLeftBehindAtTheDeadline) {
 // namer held up in the system might), and records what it was asked.
 class TableNamer : public IAddressNamer {
   public:
-    TableNamer(std::vector<AddressName> answers, Clock::duration delay)
-        : answers_(std::move(answers)), delay_(delay) {}
+    TableNamer(std::vector<AddressName> answers, Clock::duration delay,
+               Clock::duration lingers = {})
+        : answers_(std::move(answers)), delay_(delay), lingers_(lingers) {}
 
     void Name(const std::vector<NamingRequest>& requests, Clock::time_point deadline,
               const AddressNameSink& found) override {
@@ -230,6 +231,8 @@ class TableNamer : public IAddressNamer {
                 }
             }
         }
+        // Other questions still open, as a PTR asked of a silent DNS server.
+        std::this_thread::sleep_for(lingers_);
     }
     std::vector<std::string> asked() {
         const std::lock_guard lock(mutex_);
@@ -241,6 +244,7 @@ class TableNamer : public IAddressNamer {
   private:
     std::vector<AddressName> answers_;
     Clock::duration delay_;
+    Clock::duration lingers_;
     std::mutex mutex_;
     std::vector<std::string> asked_;
 };
@@ -270,10 +274,10 @@ TEST(MergedNetwork, AddressesAreNamedOnceAndEachLineAnswersWithItsOwnAddress) {
     const Refresh refresh = Walk(network);
 
     EXPECT_EQ(refresh.lines,
-              (std::vector<std::string>{"EMPRESA/\\\\PC=0,259", "EMPRESA/\\\\SERVIDOR=0,259",
-                                        "ESCRITORIO/\\\\RECEPÇÃO=0,259",
+              (std::vector<std::string>{"EMPRESA/\\\\PC=0,259", "ESCRITORIO/\\\\RECEPÇÃO=0,259",
                                         "Outras máquinas/\\\\10.71.0.50=0,259",
-                                        "Outras máquinas/\\\\pc=0,259"}));
+                                        "Outras máquinas/\\\\pc=0,259",
+                                        "Outras máquinas/\\\\SERVIDOR=0,259"}));
     EXPECT_LT(refresh.took, 1s);
     // The own address is not asked; what the sweep asked is not asked again.
     const auto asked = namer->asked();
@@ -286,6 +290,29 @@ TEST(MergedNetwork, AddressesAreNamedOnceAndEachLineAnswersWithItsOwnAddress) {
     EXPECT_EQ(learnt->Answer("PC"), (std::vector<Ipv4>{{10, 71, 0, 22}, {10, 71, 0, 21}}));
     EXPECT_EQ(learnt->Answer("RECEPÇÃO"), (std::vector<Ipv4>{{10, 71, 0, 7}}));
     EXPECT_EQ(learnt->Answer("10.71.0.50"), (std::vector<Ipv4>{{10, 71, 0, 50}}));
+}
+
+// Once every address has the name it announced or its node status's, the
+// questions still open cannot change a line: the refresh ends without them.
+TEST(MergedNetwork, TheRefreshEndsOnceEveryAddressHasItsFinalName) {
+    auto sweep = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::Sweep, "", "", {10, 71, 0, 9}},
+                                  {MachineSource::Sweep, "NOVO", "", {10, 71, 0, 8}}});
+    auto wsd = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::WsDiscovery, "SERVIDOR", "G", {10, 71, 0, 2}}});
+    auto namer = std::make_shared<TableNamer>(
+        std::vector<AddressName>{{{10, 71, 0, 9}, NameOrigin::Ptr, "velho-dns", ""},
+                                 {{10, 71, 0, 9}, NameOrigin::NodeStatus, "VELHO", "OFICINA"}},
+        20ms, 1s);
+    MergedNetwork network("Rede", {sweep, wsd}, std::make_shared<NameAnswerCache>(), {}, 1500ms,
+                          {namer, {}});
+    const Refresh refresh = Walk(network);
+    EXPECT_EQ(refresh.lines,
+              (std::vector<std::string>{"G/\\\\SERVIDOR=0,259", "OFICINA/\\\\VELHO=0,259",
+                                        "Outras máquinas/\\\\NOVO=0,259"}));
+    EXPECT_LT(refresh.took, 700ms);
+    // The namer still asks: the program would end without waiting for it.
+    EXPECT_TRUE(network.SourcesOverrunning());
 }
 
 // A namer that answers after the deadline costs nothing beyond it, and its

@@ -110,11 +110,14 @@ TEST(Neighbourhood, MachinesMergeByAddressAndAreNamedByPrecedence) {
          {{kSweep, "RECEPÇÃO", "ESCRITORIO", At(7)}, {kSweep, "SEMGRUPO", "", At(8)}},
          {},
          {"ESCRITORIO|RECEPÇÃO|10.71.0.7", other + "|SEMGRUPO|10.71.0.8"}},
-        {"an announced name wins over node status, PTR and mDNS; the node status's workgroup "
-         "stands when the announcer gives none",
-         {{kSweep, "SRV-NB", "GRUPO", At(3)}, {kDnsSd, "servidor.local", "", At(3)}},
+        {"an announced name wins over node status, PTR and mDNS; the machine stays grouped as "
+         "it announces itself, not by its node status",
+         {{kSweep, "SRV-NB", "GRUPO", At(3)},
+          {kDnsSd, "servidor.local", "", At(3)},
+          {kWsd, "", "EMPRESA", At(16)},
+          {kSweep, "", "NB", At(16)}},
          {Names{{At(3), kPtr, "srv-dns", ""}, {At(3), kMdns, "srv-mdns", ""}}, {}},
-         {"GRUPO|servidor|10.71.0.3"}},
+         {"EMPRESA|10.71.0.16|10.71.0.16", other + "|servidor|10.71.0.3"}},
         {"the browse list's workgroup wins over node status's",
          {{kSweep, "ZEUS", "NB", At(4)}, {kBrowse, "ZEUS", "EMPRESA", {}}},
          {},

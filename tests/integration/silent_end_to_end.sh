@@ -34,24 +34,43 @@ fi
 work=$state/end-to-end-$system
 rm -rf "$work"
 mkdir -p "$work"
-chmod 755 "$work"
+# What the user runs and writes lies where that user can reach it, wherever
+# the build and the state directory are.
+own=$(mktemp -d /tmp/vexor-silent-user.XXXXXX)
+chmod 755 "$own"
+cleanup() {
+    if [ "$system" = windows ]; then
+        bash "$network" user "$state" env WINEPREFIX="$own/prefix" HOME="$own/home" \
+            "$wineserver" -k 2>/dev/null || true
+    fi
+    rm -rf "$own"
+}
+trap cleanup EXIT
 
 if [ "$system" = windows ]; then
     # The user's own copy of the prefix and the program: Wine runs a prefix
     # only for its owner. Its wineserver starts inside the client's namespaces,
     # where Wine's sockets then live.
-    mkdir -p "$work/app" "$work/home"
-    cp "$program" "$work/app/vexormoralto.exe"
-    cp -a "$prefix" "$work/prefix"
-    chown -R nobody:nogroup "$work/app" "$work/home" "$work/prefix"
+    mkdir -p "$own/app" "$own/home"
+    cp "$program" "$own/app/vexormoralto.exe"
+    cp -a "$prefix" "$own/prefix"
+    # Debian's Wine names the server directory of the prefix's last user here.
+    rm -f "$own/prefix/wineserver"
+    chown -R nobody:nogroup "$own/app" "$own/home" "$own/prefix"
+    # A Brazilian Windows: Wine takes its OEM code page (850, as RECEPÇÃO's
+    # node status is written) from the locale.
+    if ! locale -a 2>/dev/null | grep -qix 'pt_BR.utf8'; then
+        localedef -i pt_BR -f UTF-8 pt_BR.UTF-8
+    fi
     run() {
-        bash "$network" user "$state" env WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all \
-            HOME="$work/home" WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
-            sh -c 'cd "$1" && shift && exec "$@"' sh "$work/app" "$wine" vexormoralto.exe "$@"
+        bash "$network" user "$state" env LANG=pt_BR.UTF-8 LC_ALL=pt_BR.UTF-8 \
+            WINEPREFIX="$own/prefix" WINEARCH=win64 WINEDEBUG=-all \
+            HOME="$own/home" WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
+            sh -c 'cd "$1" && shift && exec "$@"' sh "$own/app" "$wine" vexormoralto.exe "$@"
     }
     # The first start of a copied prefix updates it; that is not the program's time.
     run --versao >/dev/null 2>&1 || true
-    bash "$network" user "$state" env WINEPREFIX="$work/prefix" HOME="$work/home" "$wineserver" -p ||
+    bash "$network" user "$state" env WINEPREFIX="$own/prefix" HOME="$own/home" "$wineserver" -p ||
         true
     # Windows writes the report in its ANSI code page.
     encode() { iconv -f UTF-8 -t CP1252; }
@@ -59,12 +78,13 @@ if [ "$system" = windows ]; then
 else
     # The program's own time is taken inside the client, around the program
     # alone: entering the namespaces and dropping privileges are not its cost.
-    : >"$work/took-ms"
-    chmod 666 "$work/took-ms"
+    cp "$program" "$own/vexormoralto"
+    : >"$own/took-ms"
+    chmod 666 "$own/took-ms"
     run() {
         bash "$network" user "$state" sh -c 'start=$(date +%s%N); "$@"; status=$?
             echo $((($(date +%s%N) - start) / 1000000)) >"$0"; exit $status' \
-            "$work/took-ms" "$program" "$@"
+            "$own/took-ms" "$own/vexormoralto" "$@"
     }
     encode() { cat; }
     limit=${VEXOR_REFRESH_LIMIT_MS:-1500}
@@ -78,7 +98,7 @@ run --relatorio >"$work/report.txt" 2>"$work/errors.txt" ||
     fail "--relatorio ended with status $?: $(cat "$work/errors.txt")"
 took=$((($(date +%s%N) - started) / 1000000))
 if [ "$system" = linux ]; then
-    took=$(cat "$work/took-ms")
+    took=$(cat "$own/took-ms")
 fi
 cmp -s "$work/expected.txt" "$work/report.txt" || {
     diff <(tr -d '\r' <"$work/expected.txt") <(tr -d '\r' <"$work/report.txt") >&2 || true
@@ -102,7 +122,3 @@ cmp -s "$work/expected-no-sweep.txt" "$work/no-sweep.txt" || {
 }
 echo "silent network ($system): --sem-varredura lists the announced machine alone, at its own address"
 
-if [ "$system" = windows ]; then
-    bash "$network" user "$state" env WINEPREFIX="$work/prefix" HOME="$work/home" "$wineserver" -k ||
-        true
-fi

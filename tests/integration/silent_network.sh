@@ -58,14 +58,14 @@ else
     DEPARTED="partiu $SUBNET.60"
 fi
 SAMBA_DIRS="etc:/etc/samba run:/run/samba lib:/var/lib/samba cache:/var/cache/samba log:/var/log/samba"
-# Names in the namespace's name are not always ASCII: each host's namespace is
-# named by its position.
 . "$(dirname "$0")/netns_lib.sh"
 
 command=${1:?usage: silent_network.sh up|client|user|stale|expected-report|addresses|down STATE_DIR ...}
 state=${2:?state directory}
 shift 2
 
+# A host's name is not always fit for a namespace's (RECEPÇÃO): each host's
+# namespace is named by its position.
 host_namespace() { echo "$PREFIX-h$1"; }
 client_namespace() { echo "$PREFIX-cliente"; }
 
