@@ -18,7 +18,7 @@ int main() {
     using namespace vexor;
     using Clock = std::chrono::steady_clock;
     const DiscoverySeams seams{MulticastInterfaces, OpenPosixDatagramSocket, CurlPost,
-                               NewLibXml2Reader};
+                               NewLibXml2Reader, CurlGet};
     const struct {
         const char* name;
         std::shared_ptr<INeighbourhoodSource> source;

@@ -14,7 +14,7 @@ std::unique_ptr<MergedNetwork> MakeLinuxNetwork(std::shared_ptr<PosixNameResolve
     std::vector<std::shared_ptr<INeighbourhoodSource>> sources;
     sources.push_back(std::make_shared<SmbBrowser>());
     const DiscoverySeams seams{MulticastInterfaces, OpenPosixDatagramSocket, CurlPost,
-                               NewLibXml2Reader};
+                               NewLibXml2Reader, CurlGet};
     sources.push_back(std::make_shared<WsdSource>(seams));
     sources.push_back(std::make_shared<LinuxDnsSdSource>(seams));
     RefreshHooks hooks{[resolver] { resolver->ForgetAnswers(); },

@@ -18,10 +18,11 @@ struct PostRequest {
     InternetHandle request;
 };
 
-// Opens a POST to `url`, an http:// URL, with every WinHTTP wait cut to `limit`
-// and no redirect followed: a redirect would send the request to an address the
-// peer chose.
-std::optional<PostRequest> OpenPost(const std::string& url, std::chrono::milliseconds limit) {
+// Opens a POST (or another `verb`) to `url`, an http:// URL, with every WinHTTP
+// wait cut to `limit` and no redirect followed: a redirect would send the
+// request to an address the peer chose.
+std::optional<PostRequest> OpenPost(const std::string& url, std::chrono::milliseconds limit,
+                                    const wchar_t* verb = L"POST") {
     std::wstring wide = Utf8ToWide(url);
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
@@ -45,7 +46,7 @@ std::optional<PostRequest> OpenPost(const std::string& url, std::chrono::millise
     WinHttpSetTimeouts(post.session.get(), ms, ms, ms, ms);
     post.connection.reset(WinHttpConnect(post.session.get(), host.c_str(), parts.nPort, 0));
     if (post.connection) {
-        post.request.reset(WinHttpOpenRequest(post.connection.get(), L"POST", path.c_str(), nullptr,
+        post.request.reset(WinHttpOpenRequest(post.connection.get(), verb, path.c_str(), nullptr,
                                               WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
     }
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
@@ -106,6 +107,22 @@ std::optional<std::string> WinHttpPost(const std::string& url, const std::string
         return std::nullopt;
     }
     return ReadBody(post->request.get(), deadline, maxBytes);
+}
+
+std::optional<std::string> WinHttpGet(const std::string& url, std::chrono::milliseconds limit,
+                                      std::size_t maxBytes) {
+    if (limit.count() <= 0) {
+        return std::nullopt;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    const auto get = OpenPost(url, limit, L"GET");
+    if (!get ||
+        !WinHttpSendRequest(get->request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                            WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+        !WinHttpReceiveResponse(get->request.get(), nullptr)) {
+        return std::nullopt;
+    }
+    return ReadBody(get->request.get(), deadline, maxBytes);
 }
 
 } // namespace vexor::win32
