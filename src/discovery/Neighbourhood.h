@@ -12,7 +12,7 @@ namespace vexor {
 
 // Where a machine was found; the order is also the order of precedence for its
 // name and workgroup.
-enum class MachineSource { BrowseList, WsDiscovery, DnsSd };
+enum class MachineSource { BrowseList, WsDiscovery, DnsSd, Ssdp, Sweep };
 
 struct FoundMachine {
     MachineSource source = MachineSource::BrowseList;

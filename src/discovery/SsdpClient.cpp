@@ -1,0 +1,193 @@
+#include "SsdpClient.h"
+
+#include "SsdpDescription.h"
+#include "SsdpMessages.h"
+#include "TaskPool.h"
+#include "WsdMessages.h"
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+
+namespace vexor {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::span<const std::uint8_t> Bytes(const std::string& text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// Loopback, unspecified and multicast addresses are no device on the link.
+bool IsPeerAddress(const Ipv4& address) {
+    return address[0] != 0 && address[0] != 127 && address[0] < 224;
+}
+
+// One answering address and the descriptions it offered, in answer order.
+struct Sender {
+    enum class Fetch { Pending, Unnamed, Named };
+    struct Description {
+        std::string location;
+        Fetch state = Fetch::Pending;
+        std::string name;
+    };
+    std::vector<Description> descriptions;
+    bool reported = false;
+};
+
+class Exchange {
+  public:
+    Exchange(const DiscoverySeams& seams, IDatagramSocket& socket, std::vector<Ipv4> interfaces,
+             const FoundSink& found, Clock::time_point deadline, const SsdpTiming& timing)
+        : seams_(seams), socket_(socket), interfaces_(std::move(interfaces)), found_(found),
+          deadline_(deadline), timing_(timing), gets_(timing.parallelGets) {}
+
+    void Run() {
+        const std::string search = SsdpSearch(timing_.maxWaitSeconds);
+        const auto start = timing_.now();
+        Send(search);
+        auto repeatAt = start + timing_.repeatDelay;
+        bool repeated = false;
+        const auto listenUntil =
+            std::min(deadline_, start + std::chrono::seconds(timing_.maxWaitSeconds));
+        for (;;) {
+            const auto now = timing_.now();
+            if (!repeated && now >= repeatAt) {
+                repeated = true;
+                Send(search);
+            }
+            if (now >= listenUntil) {
+                break;
+            }
+            const auto until = repeated ? listenUntil : std::min(listenUntil, repeatAt);
+            if (auto datagram = socket_.ReceiveUntil(until)) {
+                Handle(*datagram);
+            }
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            listening_ = false;
+            for (auto& [address, sender] : senders_) {
+                Settle(address, sender);
+            }
+        }
+        // Every fetch ends by the deadline: its limit is cut to what is left.
+        gets_.Wait();
+        const std::lock_guard lock(mutex_);
+        for (auto& [address, sender] : senders_) {
+            Settle(address, sender, true);
+        }
+    }
+
+  private:
+    void Send(const std::string& message) {
+        for (const Ipv4& via : interfaces_) {
+            socket_.SendTo(Bytes(message), {kSsdpGroup, kSsdpPort}, via);
+        }
+    }
+
+    void Handle(const Datagram& datagram) {
+        const Ipv4& from = datagram.from.address;
+        if (!IsPeerAddress(from)) {
+            return;
+        }
+        const auto answer = ParseSsdpAnswer(
+            {reinterpret_cast<const char*>(datagram.bytes.data()), datagram.bytes.size()});
+        if (!answer) {
+            return;
+        }
+        const std::lock_guard lock(mutex_);
+        auto at = senders_.find(from);
+        if (at == senders_.end()) {
+            if (senders_.size() >= timing_.maxSenders) {
+                return;
+            }
+            at = senders_.emplace(from, Sender{}).first;
+        }
+        Sender& sender = at->second;
+        // A description elsewhere than at the sender is never fetched: a peer
+        // cannot send the client's requests to another machine or to itself.
+        if (answer->location.empty() || !UsableXaddr({answer->location}, from) ||
+            sender.descriptions.size() >= timing_.descriptionsPerSender ||
+            std::any_of(sender.descriptions.begin(), sender.descriptions.end(),
+                        [&](const Sender::Description& known) {
+                            return known.location == answer->location;
+                        })) {
+            return;
+        }
+        sender.descriptions.push_back({answer->location, Sender::Fetch::Pending, {}});
+        Fetch(from, sender.descriptions.size() - 1, answer->location);
+    }
+
+    void Fetch(const Ipv4& from, std::size_t index, const std::string& location) {
+        gets_.Submit([this, from, index, location] {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - timing_.now());
+            const auto limit = std::min(timing_.getLimit, left);
+            std::optional<std::string> name;
+            if (limit.count() > 0) {
+                if (const auto body = seams_.get(location, limit, kMaxDescriptionBytes)) {
+                    if (const auto friendly = ReadFriendlyName(seams_.xml, *body)) {
+                        name = CleanNetworkName(*friendly);
+                    }
+                }
+            }
+            const std::lock_guard lock(mutex_);
+            Sender& sender = senders_.at(from);
+            Sender::Description& description = sender.descriptions[index];
+            description.state = name ? Sender::Fetch::Named : Sender::Fetch::Unnamed;
+            description.name = name.value_or("");
+            Settle(from, sender);
+        });
+    }
+
+    // Reports `sender` once its name is known: the first description in answer
+    // order that named it, once every one before it has failed to; an empty
+    // name once none can, after the answers' time. At the end (`last`) the
+    // first name fetched by then counts.
+    void Settle(const Ipv4& address, Sender& sender, bool last = false) {
+        if (sender.reported) {
+            return;
+        }
+        std::string name;
+        bool known = true;
+        for (const Sender::Description& description : sender.descriptions) {
+            if (description.state == Sender::Fetch::Named) {
+                name = description.name;
+                break;
+            }
+            if (description.state == Sender::Fetch::Pending && !last) {
+                known = false;
+                break;
+            }
+        }
+        if (!known || (name.empty() && listening_ && !last)) {
+            return;
+        }
+        sender.reported = true;
+        found_({MachineSource::Ssdp, std::move(name), {}, address});
+    }
+
+    const DiscoverySeams& seams_;
+    IDatagramSocket& socket_;
+    const std::vector<Ipv4> interfaces_;
+    const FoundSink& found_;
+    const Clock::time_point deadline_;
+    const SsdpTiming& timing_;
+    std::mutex mutex_;
+    std::map<Ipv4, Sender> senders_;
+    bool listening_ = true;
+    // Declared last: destroyed first, so no fetch outlives what it uses.
+    TaskPool gets_;
+};
+
+} // namespace
+
+void DiscoverSsdpDevices(const DiscoverySeams& seams, const FoundSink& found,
+                         Clock::time_point deadline, const SsdpTiming& timing) {
+    if (auto link = OpenMulticastLink(seams)) {
+        Exchange(seams, *link->socket, std::move(link->interfaces), found, deadline, timing).Run();
+    }
+}
+
+} // namespace vexor

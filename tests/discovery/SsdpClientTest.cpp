@@ -1,0 +1,402 @@
+// The SSDP source against scripted devices behind fake seams and a fake clock.
+#include "discovery/SsdpClient.h"
+#include "TestXmlReader.h"
+#include "discovery/SsdpMessages.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <set>
+
+namespace vexor {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Time as the test sets it: the link moves it to each answer, or to the end of
+// each wait when no answer comes.
+class FakeClock {
+  public:
+    Clock::time_point Now() const { return start + std::chrono::nanoseconds(offset_.load()); }
+    void MoveTo(Clock::time_point to) {
+        offset_.store(std::max(offset_.load(), (to - start).count()));
+    }
+    const Clock::time_point start = Clock::time_point() + 1000h;
+
+  private:
+    std::atomic<std::int64_t> offset_{0};
+};
+
+std::string Dotted(const Ipv4& address) {
+    return std::to_string(address[0]) + "." + std::to_string(address[1]) + "." +
+           std::to_string(address[2]) + "." + std::to_string(address[3]);
+}
+
+std::string AnswerAt(const std::string& location) {
+    return "HTTP/1.1 200 OK\r\nST: upnp:rootdevice\r\nUSN: uuid:x::upnp:rootdevice\r\n" +
+           (location.empty() ? std::string() : "LOCATION: " + location + "\r\n") + "\r\n";
+}
+
+std::string Description(const std::string& friendlyName) {
+    return "<?xml version=\"1.0\"?><root xmlns=\"urn:schemas-upnp-org:device-1-0\"><device>" +
+           (friendlyName.empty() ? std::string()
+                                 : "<friendlyName>" + friendlyName + "</friendlyName>") +
+           "</device></root>";
+}
+
+// A device's answer to each M-SEARCH copy it reads, `delay` after it.
+struct Answer {
+    Ipv4 from;
+    std::string datagram;
+    Clock::duration delay = 10ms;
+    // Answers only the first copy: the other was lost.
+    bool firstOnly = true;
+};
+
+struct Sent {
+    UdpEndpoint to;
+    Ipv4 via;
+    Clock::duration at;
+    std::string text;
+};
+
+class ScriptedLink : public IDatagramSocket {
+  public:
+    ScriptedLink(FakeClock& clock, std::vector<Answer> answers, std::vector<Sent>& sent,
+                 std::function<void(int)> beforeMove)
+        : clock_(clock), answers_(std::move(answers)), sent_(sent),
+          beforeMove_(std::move(beforeMove)) {}
+
+    bool SendTo(std::span<const std::uint8_t> bytes, const UdpEndpoint& to,
+                const Ipv4& via) override {
+        const auto now = clock_.Now();
+        sent_.push_back({to, via, now - clock_.start, {bytes.begin(), bytes.end()}});
+        // Each copy goes out on every interface; devices read one per copy.
+        if (sent_.front().via != via) {
+            return true;
+        }
+        for (const Answer& answer : answers_) {
+            if (!answer.firstOnly || copies_ == 0) {
+                queue_.insert({now + answer.delay, order_++, answer});
+            }
+        }
+        ++copies_;
+        return true;
+    }
+
+    std::optional<Datagram> ReceiveUntil(Clock::time_point deadline) override {
+        if (beforeMove_) {
+            beforeMove_(delivered_);
+        }
+        if (queue_.empty() || queue_.begin()->at > deadline) {
+            clock_.MoveTo(deadline);
+            return std::nullopt;
+        }
+        const Queued next = *queue_.begin();
+        queue_.erase(queue_.begin());
+        clock_.MoveTo(next.at);
+        ++delivered_;
+        return Datagram{{next.answer.datagram.begin(), next.answer.datagram.end()},
+                        {next.answer.from, kSsdpPort}};
+    }
+
+  private:
+    struct Queued {
+        Clock::time_point at;
+        int order;
+        Answer answer;
+        bool operator<(const Queued& other) const {
+            return std::tie(at, order) < std::tie(other.at, other.order);
+        }
+    };
+    FakeClock& clock_;
+    std::vector<Answer> answers_;
+    std::vector<Sent>& sent_;
+    std::function<void(int)> beforeMove_;
+    std::multiset<Queued> queue_;
+    int delivered_ = 0;
+    int copies_ = 0;
+    int order_ = 0;
+};
+
+struct Fetched {
+    std::string url;
+    std::chrono::milliseconds limit;
+    std::size_t maxBytes;
+    Clock::duration at;
+};
+
+using Descriptions = std::function<std::optional<std::string>(const std::string& url)>;
+
+struct Outcome {
+    std::vector<std::string> found;
+    std::vector<Sent> sent;
+    std::vector<Fetched> fetched;
+    Clock::duration took;
+};
+
+// With `inStep`, time moves on only once every answer delivered so far has had
+// its fetch started, as it would on a machine whose threads keep up.
+Outcome Discover(const std::vector<Answer>& answers, const Descriptions& descriptions,
+                 Clock::duration deadline = 1500ms, SsdpTiming timing = {},
+                 std::vector<Ipv4> interfaces = {{10, 0, 0, 100}, {192, 168, 1, 100}},
+                 bool inStep = false) {
+    FakeClock clock;
+    Outcome run;
+    std::mutex mutex;
+    std::condition_variable fetchStarted;
+    std::function<void(int)> beforeMove;
+    if (inStep) {
+        beforeMove = [&](int delivered) {
+            std::unique_lock lock(mutex);
+            fetchStarted.wait_for(lock, 10s, [&] {
+                return run.fetched.size() >= static_cast<std::size_t>(delivered);
+            });
+        };
+    }
+    auto link = std::make_unique<ScriptedLink>(clock, answers, run.sent, beforeMove);
+    DiscoverySeams seams;
+    seams.interfaces = [&] { return interfaces; };
+    seams.openSocket = [&]() -> std::unique_ptr<IDatagramSocket> { return std::move(link); };
+    seams.xml = testing::SystemXmlReader();
+    seams.post = [](const std::string&, const std::string&, std::chrono::milliseconds,
+                    std::size_t) -> std::optional<std::string> {
+        ADD_FAILURE() << "SSDP posts nothing";
+        return std::nullopt;
+    };
+    seams.get = [&](const std::string& url, std::chrono::milliseconds limit,
+                    std::size_t maxBytes) -> std::optional<std::string> {
+        {
+            const std::lock_guard lock(mutex);
+            run.fetched.push_back({url, limit, maxBytes, clock.Now() - clock.start});
+        }
+        fetchStarted.notify_all();
+        return descriptions(url);
+    };
+    timing.now = [&] { return clock.Now(); };
+    DiscoverSsdpDevices(
+        seams,
+        [&](FoundMachine machine) {
+            EXPECT_EQ(machine.source, MachineSource::Ssdp);
+            EXPECT_EQ(machine.workgroup, "");
+            const std::lock_guard lock(mutex);
+            run.found.push_back(machine.name + "@" + Dotted(machine.address));
+        },
+        clock.start + deadline, timing);
+    run.took = clock.Now() - clock.start;
+    std::sort(run.found.begin(), run.found.end());
+    return run;
+}
+
+// Serves the description named in a URL's path: http://HOST:PORT/NAME.
+Descriptions Serving(std::map<std::string, std::optional<std::string>> byUrl) {
+    return [byUrl = std::move(byUrl)](const std::string& url) -> std::optional<std::string> {
+        const auto at = byUrl.find(url);
+        return at == byUrl.end() ? std::nullopt : at->second;
+    };
+}
+
+TEST(SsdpClient, NamesEachAnsweringAddressOnceByItsRootDevice) {
+    const std::vector<Answer> answers{
+        // A media server answers for its root device and each service, at one LOCATION.
+        {{10, 0, 0, 5}, AnswerAt("http://10.0.0.5:8200/rootDesc.xml"), 5ms},
+        {{10, 0, 0, 5}, AnswerAt("http://10.0.0.5:8200/rootDesc.xml"), 6ms},
+        {{10, 0, 0, 5}, AnswerAt("http://10.0.0.5:8200/rootDesc.xml"), 7ms},
+        // A router whose first root device has no name, its second one has.
+        {{10, 0, 0, 1}, AnswerAt("http://10.0.0.1:1900/igd.xml"), 20ms},
+        {{10, 0, 0, 1}, AnswerAt("http://10.0.0.1:49152/wps.xml"), 30ms},
+        // A device with no description, one whose description cannot be had,
+        // and one that answers only the repeated M-SEARCH.
+        {{10, 0, 0, 7}, AnswerAt(""), 400ms},
+        {{10, 0, 0, 8}, AnswerAt("http://10.0.0.8/d.xml"), 900ms},
+        {{10, 0, 0, 9}, AnswerAt("http://10.0.0.9/d.xml"), 850ms, false},
+        // A TV whose name carries controls and bidirectional marks.
+        {{10, 0, 0, 6}, AnswerAt("http://10.0.0.6:7676/tv.xml"), 50ms},
+        // What is not an answer is not a device.
+        {{10, 0, 0, 10}, "NOTIFY * HTTP/1.1\r\nLOCATION: http://10.0.0.10/\r\n\r\n", 10ms},
+    };
+    const Outcome run = Discover(
+        answers, Serving({
+                     {"http://10.0.0.5:8200/rootDesc.xml", Description("Filmes da Sala")},
+                     {"http://10.0.0.1:1900/igd.xml", Description("")},
+                     {"http://10.0.0.1:49152/wps.xml", Description("Roteador")},
+                     {"http://10.0.0.6:7676/tv.xml",
+                      Description("TV\xe2\x80\xae&#x9;da Reuni\xc2\x85\xc3\xa3o\xe2\x80\x8b")},
+                     {"http://10.0.0.9/d.xml", Description("Impressora")},
+                 }));
+    EXPECT_EQ(run.found, (std::vector<std::string>{"@10.0.0.7", "@10.0.0.8",
+                                                   "Filmes da Sala@10.0.0.5", "Impressora@10.0.0.9",
+                                                   "Roteador@10.0.0.1", "TVda Reunião@10.0.0.6"}));
+    // One M-SEARCH for everything on each interface, sent twice.
+    ASSERT_EQ(run.sent.size(), 4u);
+    for (const Sent& sent : run.sent) {
+        EXPECT_EQ(sent.text, SsdpSearch(1));
+        EXPECT_EQ(sent.to.address, kSsdpGroup);
+        EXPECT_EQ(sent.to.port, 1900);
+    }
+    EXPECT_EQ(run.sent[0].via, (Ipv4{10, 0, 0, 100}));
+    EXPECT_EQ(run.sent[1].via, (Ipv4{192, 168, 1, 100}));
+    EXPECT_EQ(run.sent[2].at, 100ms);
+    // Each description once, as soon as it is named, and none of them twice.
+    std::vector<std::string> urls;
+    for (const Fetched& fetched : run.fetched) {
+        urls.push_back(fetched.url);
+        EXPECT_EQ(fetched.maxBytes, 64u * 1024);
+        EXPECT_LE(fetched.limit, 500ms);
+    }
+    std::sort(urls.begin(), urls.end());
+    EXPECT_EQ(urls, (std::vector<std::string>{
+                        "http://10.0.0.1:1900/igd.xml", "http://10.0.0.1:49152/wps.xml",
+                        "http://10.0.0.5:8200/rootDesc.xml", "http://10.0.0.6:7676/tv.xml",
+                        "http://10.0.0.8/d.xml", "http://10.0.0.9/d.xml"}));
+    // Answers are awaited for MX after the first M-SEARCH, not to the deadline.
+    EXPECT_EQ(run.took, 1s);
+}
+
+TEST(SsdpClient, TheFirstDescriptionInAnswerOrderNamesTheAddress) {
+    // The second description arrives first; the first one still names the device.
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool secondServed = false;
+    const Descriptions descriptions = [&](const std::string& url) -> std::optional<std::string> {
+        std::unique_lock lock(mutex);
+        if (url == "http://10.0.0.3/a.xml") {
+            changed.wait_for(lock, 10s, [&] { return secondServed; });
+            return Description("Primeiro");
+        }
+        secondServed = true;
+        changed.notify_all();
+        return Description("Segundo");
+    };
+    const Outcome run = Discover({{{10, 0, 0, 3}, AnswerAt("http://10.0.0.3/a.xml"), 5ms},
+                                  {{10, 0, 0, 3}, AnswerAt("http://10.0.0.3/b.xml"), 6ms}},
+                                 descriptions);
+    EXPECT_EQ(run.found, (std::vector<std::string>{"Primeiro@10.0.0.3"}));
+}
+
+TEST(SsdpClient, NothingIsFetchedButFromTheSendersOwnAddress) {
+    std::vector<Answer> answers;
+    const char* elsewhere[] = {
+        "http://10.0.0.99/d.xml",           // another host
+        "http://10.0.0.99@10.0.0.4/d.xml",  // user information
+        "http://user:pw@10.0.0.4/d.xml",    // user information
+        "http://127.0.0.1:8200/d.xml",      // the client's loopback
+        "http://localhost/d.xml",           // a host name
+        "http://impressora.local:80/d.xml", // a host name
+        "https://10.0.0.4/d.xml",           // another scheme
+        "file:///etc/passwd",               // another scheme
+        "http://10.0.0.4:0/d.xml",          // no port
+        "http://10.0.0.4:99999/d.xml",      // no port
+        "http://010.0.0.4/d.xml",           // an octal spelling
+        "http://10.0.0.4.example/d.xml",    // a host name
+        "http://[::ffff:10.0.0.4]/d.xml",   // not an IPv4 literal
+    };
+    for (const char* location : elsewhere) {
+        answers.push_back({{10, 0, 0, 4}, AnswerAt(location)});
+    }
+    // A sender that claims the loopback's own address is none.
+    answers.push_back({{127, 0, 0, 1}, AnswerAt("http://127.0.0.1/d.xml")});
+    const Outcome run = Discover(answers, Serving({}));
+    EXPECT_TRUE(run.fetched.empty());
+    EXPECT_EQ(run.found, (std::vector<std::string>{"@10.0.0.4"}));
+}
+
+TEST(SsdpClient, HundredsOfDevicesFromOneSenderCostEightDescriptions) {
+    std::vector<Answer> answers;
+    for (int i = 0; i < 500; ++i) {
+        answers.push_back({{10, 0, 0, 66},
+                           AnswerAt("http://10.0.0.66:80/d" + std::to_string(i) + ".xml"),
+                           std::chrono::milliseconds(1 + i)});
+    }
+    answers.push_back({{10, 0, 0, 5}, AnswerAt("http://10.0.0.5/d.xml"), 600ms});
+    const Outcome run = Discover(answers, [](const std::string& url) -> std::optional<std::string> {
+        if (url == "http://10.0.0.5/d.xml") {
+            return Description("Honesto");
+        }
+        // Descriptions that name nothing, so that every one is tried.
+        return Description("");
+    });
+    std::map<std::string, int> perHost;
+    for (const Fetched& fetched : run.fetched) {
+        ++perHost[fetched.url.substr(0, fetched.url.find('/', 7))];
+    }
+    EXPECT_EQ(perHost,
+              (std::map<std::string, int>{{"http://10.0.0.5", 1}, {"http://10.0.0.66:80", 8}}));
+    EXPECT_EQ(run.found, (std::vector<std::string>{"@10.0.0.66", "Honesto@10.0.0.5"}));
+}
+
+TEST(SsdpClient, AFloodOfSendersIsCutAtTheBound) {
+    std::vector<Answer> answers;
+    for (int i = 0; i < 300; ++i) {
+        answers.push_back(
+            {{10, 1, static_cast<std::uint8_t>(i / 250), static_cast<std::uint8_t>(1 + i % 250)},
+             AnswerAt("")});
+    }
+    SsdpTiming timing;
+    timing.maxSenders = 100;
+    const Outcome run = Discover(answers, Serving({}), 1500ms, timing);
+    EXPECT_EQ(run.found.size(), 100u);
+}
+
+TEST(SsdpClient, EveryFetchEndsByTheDeadline) {
+    // The deadline comes before MX: listening ends there, each fetch is given
+    // no more than what is left, and none starts once nothing is.
+    std::vector<Answer> answers;
+    std::map<std::string, std::chrono::milliseconds> answeredAt;
+    for (int i = 0; i < 8; ++i) {
+        const std::string url = "http://10.0.0." + std::to_string(20 + i) + "/d.xml";
+        answeredAt[url] = std::chrono::milliseconds(50 * i);
+        answers.push_back(
+            {{10, 0, 0, static_cast<std::uint8_t>(20 + i)}, AnswerAt(url), answeredAt[url]});
+    }
+    const Outcome run = Discover(answers, Serving({}), 300ms, {}, {{10, 0, 0, 100}}, true);
+    EXPECT_EQ(run.took, 300ms);
+    // The answers at 0 to 250 ms; the one at 300 ms has no time left.
+    ASSERT_EQ(run.fetched.size(), 6u);
+    for (const Fetched& fetched : run.fetched) {
+        SCOPED_TRACE(fetched.url);
+        EXPECT_GT(fetched.limit, 0ms);
+        EXPECT_LE(answeredAt[fetched.url] + fetched.limit, 300ms);
+    }
+}
+
+TEST(SsdpClient, AtMostSixteenFetchesAtOnce) {
+    std::vector<Answer> answers;
+    for (int i = 0; i < 40; ++i) {
+        answers.push_back({{10, 0, 1, static_cast<std::uint8_t>(1 + i)},
+                           AnswerAt("http://10.0.1." + std::to_string(1 + i) + "/d.xml")});
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    int inFlight = 0;
+    int most = 0;
+    bool released = false;
+    const Descriptions blocking = [&](const std::string&) -> std::optional<std::string> {
+        std::unique_lock lock(mutex);
+        most = std::max(most, ++inFlight);
+        changed.notify_all();
+        // Held until sixteen are under way, so that a seventeenth would show.
+        changed.wait_for(lock, 10s, [&] { return released || inFlight == 16; });
+        released = true;
+        changed.notify_all();
+        --inFlight;
+        return Description("X");
+    };
+    const Outcome run = Discover(answers, blocking);
+    EXPECT_EQ(most, 16);
+    EXPECT_EQ(run.found.size(), 40u);
+}
+
+TEST(SsdpClient, NoInterfaceNoSearch) {
+    const Outcome run = Discover({{{10, 0, 0, 5}, AnswerAt("")}}, Serving({}), 1500ms, {}, {});
+    EXPECT_TRUE(run.sent.empty());
+    EXPECT_TRUE(run.found.empty());
+}
+
+} // namespace
+} // namespace vexor
