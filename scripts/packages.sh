@@ -5,7 +5,7 @@ BUILD_PACKAGES="cmake g++ make pkg-config libgtest-dev qt6-base-dev libsmbclient
 RUN_PACKAGES="libqt6widgets6 libsmbclient fonts-wine fonts-liberation fontconfig xdg-utils libxml2 libcurl4 libavahi-client3"
 DISPLAY_PACKAGES="xvfb xauth icewm imagemagick x11-utils xdotool"
 WINDOWS_PACKAGES="cmake make python3 mingw-w64 wine64 xvfb xauth x11-utils fonts-wine"
-TEST_PACKAGES="iproute2 util-linux samba smbclient winbind libnss-winbind wsdd avahi-daemon avahi-utils dbus nftables python3"
+TEST_PACKAGES="iproute2 util-linux samba smbclient winbind libnss-winbind wsdd avahi-daemon avahi-utils dbus nftables python3 minidlna"
 PACKAGING_PACKAGES="dpkg-dev fakeroot nsis lintian appstream desktop-file-utils"
 FUZZ_PACKAGES="cmake make clang libclang-rt-14-dev pkg-config libxml2-dev"
 

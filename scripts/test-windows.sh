@@ -73,4 +73,16 @@ status=0
 bash tests/integration/windows_end_to_end.sh "$modern" "$PWD/build-windows/src/vexormoralto.exe" \
     "$WINEPREFIX" || status=$?
 [ "$status" -eq 77 ] && status=0
-exit "$status"
+bash "$network" down "$modern" >/dev/null 2>&1 || true
+
+# The same program on the network of SSDP/UPnP devices and a hostile peer.
+ssdp=$PWD/build-windows/ssdp-network
+ssdp_network=tests/integration/ssdp_network.sh
+trap 'bash "$ssdp_network" down "$ssdp" >/dev/null 2>&1 || true; cleanup' EXIT
+bash "$ssdp_network" up "$ssdp"
+ssdp_status=0
+bash tests/integration/ssdp_end_to_end.sh "$ssdp" "$PWD/build-windows/src/vexormoralto.exe" windows \
+    "$WINEPREFIX" || ssdp_status=$?
+[ "$ssdp_status" -eq 77 ] && ssdp_status=0
+[ "$status" -ne 0 ] && exit "$status"
+exit "$ssdp_status"

@@ -6,6 +6,7 @@
 #include "PosixDatagram.h"
 #include "PosixInterfaces.h"
 #include "SmbNetwork.h"
+#include "discovery/SsdpClient.h"
 #include "discovery/WsdClient.h"
 
 namespace vexor {
@@ -17,6 +18,7 @@ std::unique_ptr<MergedNetwork> MakeLinuxNetwork(std::shared_ptr<PosixNameResolve
                                NewLibXml2Reader, CurlGet};
     sources.push_back(std::make_shared<WsdSource>(seams));
     sources.push_back(std::make_shared<LinuxDnsSdSource>(seams));
+    sources.push_back(std::make_shared<SsdpSource>(seams));
     RefreshHooks hooks{[resolver] { resolver->ForgetAnswers(); },
                        [resolver](const std::string& name) { resolver->Prefetch(name); }};
     return std::make_unique<MergedNetwork>(kSmbProviderName, std::move(sources),

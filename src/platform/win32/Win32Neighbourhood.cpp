@@ -4,6 +4,7 @@
 #include "Win32Network.h"
 #include "discovery/DnsSdBrowser.h"
 #include "discovery/EnumerationBrowse.h"
+#include "discovery/SsdpClient.h"
 #include "discovery/WsdClient.h"
 
 namespace vexor::win32 {
@@ -20,6 +21,7 @@ std::unique_ptr<MergedNetwork> MakeWin32Network(std::shared_ptr<NameAnswerCache>
     // DNS-SD by this program's own one-shot mDNS queries: the same on every
     // Windows version, with or without the system's DnsServiceBrowse.
     sources.push_back(std::make_shared<DnsSdBrowserSource>(Win32DiscoverySeams()));
+    sources.push_back(std::make_shared<SsdpSource>(Win32DiscoverySeams()));
     return std::make_unique<MergedNetwork>(kProviderName, std::move(sources), std::move(learnt),
                                            std::move(hooks));
 }
