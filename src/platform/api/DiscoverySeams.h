@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Clock.h"
 #include "Ipv4.h"
 
 #include <chrono>
@@ -82,6 +83,9 @@ struct DiscoverySeams {
     HttpPost post;
     XmlReaderFactory xml;
     HttpGet get;
+    // Where the protocols read the time; tests put a clock of their own here
+    // and a socket that waits on it.
+    const IClock* clock = &SystemClock();
 };
 
 } // namespace vexor
