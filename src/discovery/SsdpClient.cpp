@@ -1,5 +1,6 @@
 #include "SsdpClient.h"
 
+#include "QueryEngine.h"
 #include "SsdpDescription.h"
 #include "SsdpMessages.h"
 #include "TaskPool.h"
@@ -13,10 +14,6 @@ namespace vexor {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::span<const std::uint8_t> Bytes(const std::string& text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
 
 // Loopback, unspecified and multicast addresses are no device on the link.
 bool IsPeerAddress(const Ipv4& address) {
@@ -40,30 +37,22 @@ class Exchange {
     Exchange(const DiscoverySeams& seams, IDatagramSocket& socket, std::vector<Ipv4> interfaces,
              const FoundSink& found, Clock::time_point deadline, const SsdpTiming& timing)
         : seams_(seams), socket_(socket), interfaces_(std::move(interfaces)), found_(found),
-          deadline_(deadline), timing_(timing), gets_(timing.parallelGets) {}
+          deadline_(deadline), timing_(timing), clock_(*seams.clock), gets_(timing.parallelGets) {}
 
     void Run() {
         const std::string search = SsdpSearch(timing_.maxWaitSeconds);
-        const auto start = timing_.now();
-        Send(search);
-        auto repeatAt = start + timing_.repeatDelay;
-        bool repeated = false;
-        const auto listenUntil =
-            std::min(deadline_, start + std::chrono::seconds(timing_.maxWaitSeconds));
-        for (;;) {
-            const auto now = timing_.now();
-            if (!repeated && now >= repeatAt) {
-                repeated = true;
-                Send(search);
-            }
-            if (now >= listenUntil) {
-                break;
-            }
-            const auto until = repeated ? listenUntil : std::min(listenUntil, repeatAt);
-            if (auto datagram = socket_.ReceiveUntil(until)) {
-                Handle(*datagram);
-            }
+        std::vector<QueryTarget> targets;
+        for (const Ipv4& via : interfaces_) {
+            targets.push_back({{kSsdpGroup, kSsdpPort}, via});
         }
+        const std::chrono::milliseconds answersFor = std::chrono::seconds(timing_.maxWaitSeconds);
+        QueryEngine engine(socket_, clock_, deadline_);
+        engine.Ask({{search.begin(), search.end()},
+                    std::move(targets),
+                    {{std::chrono::milliseconds(0), timing_.repeatDelay},
+                     answersFor - timing_.repeatDelay},
+                    [this](const Datagram& datagram) { return Handle(datagram); }});
+        engine.Run();
         {
             const std::lock_guard lock(mutex_);
             listening_ = false;
@@ -80,27 +69,18 @@ class Exchange {
     }
 
   private:
-    void Send(const std::string& message) {
-        for (const Ipv4& via : interfaces_) {
-            socket_.SendTo(Bytes(message), {kSsdpGroup, kSsdpPort}, via);
-        }
-    }
-
-    void Handle(const Datagram& datagram) {
-        const Ipv4& from = datagram.from.address;
-        if (!IsPeerAddress(from)) {
-            return;
-        }
+    Reply Handle(const Datagram& datagram) {
         const auto answer = ParseSsdpAnswer(
             {reinterpret_cast<const char*>(datagram.bytes.data()), datagram.bytes.size()});
         if (!answer) {
-            return;
+            return Reply::NotMine;
         }
+        const Ipv4& from = datagram.from.address;
         const std::lock_guard lock(mutex_);
         auto at = senders_.find(from);
         if (at == senders_.end()) {
-            if (senders_.size() >= timing_.maxSenders) {
-                return;
+            if (!IsPeerAddress(from) || senders_.size() >= timing_.maxSenders) {
+                return Reply::Taken;
             }
             at = senders_.emplace(from, Sender{}).first;
         }
@@ -113,16 +93,17 @@ class Exchange {
                         [&](const Sender::Description& known) {
                             return known.location == answer->location;
                         })) {
-            return;
+            return Reply::Taken;
         }
         sender.descriptions.push_back({answer->location, Sender::Fetch::Pending, {}});
         Fetch(from, sender.descriptions.size() - 1, answer->location);
+        return Reply::Taken;
     }
 
     void Fetch(const Ipv4& from, std::size_t index, const std::string& location) {
         gets_.Submit([this, from, index, location] {
             const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - timing_.now());
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - clock_.Now());
             const auto limit = std::min(timing_.getLimit, left);
             std::optional<std::string> name;
             if (limit.count() > 0) {
@@ -174,6 +155,7 @@ class Exchange {
     const FoundSink& found_;
     const Clock::time_point deadline_;
     const SsdpTiming& timing_;
+    const IClock& clock_;
     std::mutex mutex_;
     std::map<Ipv4, Sender> senders_;
     bool listening_ = true;

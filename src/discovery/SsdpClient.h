@@ -6,7 +6,6 @@
 #include "platform/api/DiscoverySeams.h"
 
 #include <chrono>
-#include <functional>
 
 namespace vexor {
 
@@ -27,8 +26,6 @@ struct SsdpTiming {
     std::size_t parallelGets = 16;
     // Senders handled; a network that answers from more is cut here.
     std::size_t maxSenders = 256;
-    // Where the exchange reads the time; tests move their own clock.
-    std::function<std::chrono::steady_clock::time_point()> now = std::chrono::steady_clock::now;
 };
 
 // The most a device description may hold.

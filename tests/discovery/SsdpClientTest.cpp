@@ -3,6 +3,9 @@
 #include "TestXmlReader.h"
 #include "discovery/SsdpMessages.h"
 
+#include "FakeClock.h"
+#include "FakeDatagramSocket.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,20 +20,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-// Time as the test sets it: the link moves it to each answer, or to the end of
-// each wait when no answer comes.
-class FakeClock {
-  public:
-    Clock::time_point Now() const { return start + std::chrono::nanoseconds(offset_.load()); }
-    void MoveTo(Clock::time_point to) {
-        offset_.store(std::max(offset_.load(), (to - start).count()));
-    }
-    const Clock::time_point start = Clock::time_point() + 1000h;
-
-  private:
-    std::atomic<std::int64_t> offset_{0};
-};
 
 std::string Dotted(const Ipv4& address) {
     return std::to_string(address[0]) + "." + std::to_string(address[1]) + "." +
@@ -58,70 +47,35 @@ struct Answer {
     bool firstOnly = true;
 };
 
-struct Sent {
-    UdpEndpoint to;
-    Ipv4 via;
-    Clock::duration at;
-    std::string text;
-};
+using Sent = fakes::FakeDatagramSocket::Sent;
 
-class ScriptedLink : public IDatagramSocket {
+std::string Text(const std::vector<std::uint8_t>& bytes) {
+    return {bytes.begin(), bytes.end()};
+}
+
+// The scripted link, with a look before each wait: `beforeMove` is told how
+// many answers were delivered before the clock moves on.
+class SteppedLink : public IDatagramSocket {
   public:
-    ScriptedLink(FakeClock& clock, std::vector<Answer> answers, std::vector<Sent>& sent,
-                 std::function<void(int)> beforeMove)
-        : clock_(clock), answers_(std::move(answers)), sent_(sent),
-          beforeMove_(std::move(beforeMove)) {}
-
+    SteppedLink(fakes::FakeDatagramSocket& link, std::function<void(int)> beforeMove)
+        : link_(link), beforeMove_(std::move(beforeMove)) {}
     bool SendTo(std::span<const std::uint8_t> bytes, const UdpEndpoint& to,
                 const Ipv4& via) override {
-        const auto now = clock_.Now();
-        sent_.push_back({to, via, now - clock_.start, {bytes.begin(), bytes.end()}});
-        // Each copy goes out on every interface; devices read one per copy.
-        if (sent_.front().via != via) {
-            return true;
-        }
-        for (const Answer& answer : answers_) {
-            if (!answer.firstOnly || copies_ == 0) {
-                queue_.insert({now + answer.delay, order_++, answer});
-            }
-        }
-        ++copies_;
-        return true;
+        return link_.SendTo(bytes, to, via);
     }
-
-    std::optional<Datagram> ReceiveUntil(Clock::time_point deadline) override {
+    std::optional<Datagram> ReceiveUntil(SteadyTime deadline) override {
         if (beforeMove_) {
             beforeMove_(delivered_);
         }
-        if (queue_.empty() || queue_.begin()->at > deadline) {
-            clock_.MoveTo(deadline);
-            return std::nullopt;
-        }
-        const Queued next = *queue_.begin();
-        queue_.erase(queue_.begin());
-        clock_.MoveTo(next.at);
-        ++delivered_;
-        return Datagram{{next.answer.datagram.begin(), next.answer.datagram.end()},
-                        {next.answer.from, kSsdpPort}};
+        auto datagram = link_.ReceiveUntil(deadline);
+        delivered_ += datagram ? 1 : 0;
+        return datagram;
     }
 
   private:
-    struct Queued {
-        Clock::time_point at;
-        int order;
-        Answer answer;
-        bool operator<(const Queued& other) const {
-            return std::tie(at, order) < std::tie(other.at, other.order);
-        }
-    };
-    FakeClock& clock_;
-    std::vector<Answer> answers_;
-    std::vector<Sent>& sent_;
+    fakes::FakeDatagramSocket& link_;
     std::function<void(int)> beforeMove_;
-    std::multiset<Queued> queue_;
     int delivered_ = 0;
-    int copies_ = 0;
-    int order_ = 0;
 };
 
 struct Fetched {
@@ -146,10 +100,28 @@ Outcome Discover(const std::vector<Answer>& answers, const Descriptions& descrip
                  Clock::duration deadline = 1500ms, SsdpTiming timing = {},
                  std::vector<Ipv4> interfaces = {{10, 0, 0, 100}, {192, 168, 1, 100}},
                  bool inStep = false) {
-    FakeClock clock;
+    fakes::FakeClock clock;
+    const SteadyTime start = clock.Now();
     Outcome run;
     std::mutex mutex;
     std::condition_variable fetchStarted;
+    int copies = 0;
+    // Each copy goes out on every interface; the devices read it once.
+    fakes::FakeDatagramSocket link(clock, [&](const Sent& sent) {
+        std::vector<fakes::FakeDatagramSocket::Delayed> replies;
+        if (sent.via != interfaces.front()) {
+            return replies;
+        }
+        for (const Answer& answer : answers) {
+            if (!answer.firstOnly || copies == 0) {
+                replies.push_back(
+                    {answer.delay,
+                     {{answer.datagram.begin(), answer.datagram.end()}, {answer.from, kSsdpPort}}});
+            }
+        }
+        ++copies;
+        return replies;
+    });
     std::function<void(int)> beforeMove;
     if (inStep) {
         beforeMove = [&](int delivered) {
@@ -159,11 +131,12 @@ Outcome Discover(const std::vector<Answer>& answers, const Descriptions& descrip
             });
         };
     }
-    auto link = std::make_unique<ScriptedLink>(clock, answers, run.sent, beforeMove);
+    auto stepped = std::make_unique<SteppedLink>(link, beforeMove);
     DiscoverySeams seams;
     seams.interfaces = [&] { return interfaces; };
-    seams.openSocket = [&]() -> std::unique_ptr<IDatagramSocket> { return std::move(link); };
+    seams.openSocket = [&]() -> std::unique_ptr<IDatagramSocket> { return std::move(stepped); };
     seams.xml = testing::SystemXmlReader();
+    seams.clock = &clock;
     seams.post = [](const std::string&, const std::string&, std::chrono::milliseconds,
                     std::size_t) -> std::optional<std::string> {
         ADD_FAILURE() << "SSDP posts nothing";
@@ -173,12 +146,11 @@ Outcome Discover(const std::vector<Answer>& answers, const Descriptions& descrip
                     std::size_t maxBytes) -> std::optional<std::string> {
         {
             const std::lock_guard lock(mutex);
-            run.fetched.push_back({url, limit, maxBytes, clock.Now() - clock.start});
+            run.fetched.push_back({url, limit, maxBytes, clock.Now() - start});
         }
         fetchStarted.notify_all();
         return descriptions(url);
     };
-    timing.now = [&] { return clock.Now(); };
     DiscoverSsdpDevices(
         seams,
         [&](FoundMachine machine) {
@@ -187,8 +159,12 @@ Outcome Discover(const std::vector<Answer>& answers, const Descriptions& descrip
             const std::lock_guard lock(mutex);
             run.found.push_back(machine.name + "@" + Dotted(machine.address));
         },
-        clock.start + deadline, timing);
-    run.took = clock.Now() - clock.start;
+        start + deadline, timing);
+    run.took = clock.Now() - start;
+    for (Sent sent : link.sent()) {
+        sent.at -= start - SteadyTime{};
+        run.sent.push_back(std::move(sent));
+    }
     std::sort(run.found.begin(), run.found.end());
     return run;
 }
@@ -235,13 +211,13 @@ TEST(SsdpClient, NamesEachAnsweringAddressOnceByItsRootDevice) {
     // One M-SEARCH for everything on each interface, sent twice.
     ASSERT_EQ(run.sent.size(), 4u);
     for (const Sent& sent : run.sent) {
-        EXPECT_EQ(sent.text, SsdpSearch(1));
+        EXPECT_EQ(Text(sent.bytes), SsdpSearch(1));
         EXPECT_EQ(sent.to.address, kSsdpGroup);
         EXPECT_EQ(sent.to.port, 1900);
     }
     EXPECT_EQ(run.sent[0].via, (Ipv4{10, 0, 0, 100}));
     EXPECT_EQ(run.sent[1].via, (Ipv4{192, 168, 1, 100}));
-    EXPECT_EQ(run.sent[2].at, 100ms);
+    EXPECT_EQ(run.sent[2].at - SteadyTime{}, 100ms);
     // Each description once, as soon as it is named, and none of them twice.
     std::vector<std::string> urls;
     for (const Fetched& fetched : run.fetched) {
