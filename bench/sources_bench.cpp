@@ -1,6 +1,7 @@
 // Each source of the neighbourhood alone, one after another, as the program
 // runs them on Linux: the machines each reports, when it reported the last of
 // them, and the milliseconds it took to return.
+#include "discovery/SsdpClient.h"
 #include "discovery/WsdClient.h"
 #include "platform/posix/AvahiDnsSd.h"
 #include "platform/posix/CurlHttp.h"
@@ -24,7 +25,8 @@ int main() {
         std::shared_ptr<INeighbourhoodSource> source;
     } sources[] = {{"browse list", std::make_shared<SmbBrowser>()},
                    {"WS-Discovery", std::make_shared<WsdSource>(seams)},
-                   {"DNS-SD", std::make_shared<LinuxDnsSdSource>(seams)}};
+                   {"DNS-SD", std::make_shared<LinuxDnsSdSource>(seams)},
+                   {"SSDP", std::make_shared<SsdpSource>(seams)}};
     for (const auto& [name, source] : sources) {
         std::atomic<int> found{0};
         std::atomic<long long> last{0};

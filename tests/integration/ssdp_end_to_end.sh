@@ -49,22 +49,27 @@ if [ "$mode" = windows ]; then
 else
     mkdir -p "$work/home"
     chown nobody:nogroup "$work/home"
-    # The report's peak memory is read by a parent that waits for it; the
-    # program itself runs as nobody, with no capability.
+    # The report's time and peak memory are read by a parent that waits for
+    # it; the program itself runs as nobody, with no capability.
     bash "$network" client "$state" python3 -c '
-import resource, subprocess, sys
+import resource, subprocess, sys, time
+started = time.monotonic()
 status = subprocess.run(sys.argv[2:]).returncode
-open(sys.argv[1], "w").write("%d\n" % resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)
-sys.exit(status)' "$work/peak-kb" setpriv --reuid=nobody --regid=nogroup --clear-groups \
+took = int((time.monotonic() - started) * 1000)
+peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+open(sys.argv[1], "w").write("%d %d\n" % (took, peak))
+sys.exit(status)' "$work/measured" setpriv --reuid=nobody --regid=nogroup --clear-groups \
         --inh-caps=-all -- env HOME="$work/home" "$program" --relatorio \
         >"$work/report.txt" 2>"$work/errors.txt" ||
         fail "--relatorio ended with status $?: $(cat "$work/errors.txt")"
     limit=${VEXOR_HOSTILE_LIMIT_MS:-3000}
 fi
 took=$((($(date +%s%N) - started) / 1000000))
+if [ -f "$work/measured" ]; then
+    read -r took peak <"$work/measured"
+fi
 [ "$took" -le "$limit" ] || fail "the report took $took ms, more than $limit ms"
-if [ -f "$work/peak-kb" ]; then
-    peak=$(cat "$work/peak-kb")
+if [ -n "${peak:-}" ]; then
     peak_limit=${VEXOR_HOSTILE_PEAK_MB:-200}
     [ "$peak" -le $((peak_limit * 1024)) ] || fail "the report peaked at $peak KB, more than $peak_limit MB"
 fi

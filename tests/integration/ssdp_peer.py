@@ -15,7 +15,7 @@ seconds, and serves its descriptions over HTTP on its own address.
   ssdp_peer.py listen ADDRESS PORT LOG
       counts the connections made to ADDRESS:PORT (must stay none).
 
-Every peer stops by itself after LIFETIME seconds; answers are sent only to
+Every peer stops by itself after LIFETIME seconds (an hour); answers are sent only to
 the address an M-SEARCH came from, at most 20 searches a second.
 """
 import random
@@ -27,7 +27,7 @@ import time
 
 GROUP = "239.255.255.250"
 PORT = 1900
-LIFETIME = 900
+LIFETIME = 3600
 NAMESPACE = "urn:schemas-upnp-org:device-1-0"
 
 
