@@ -7,6 +7,7 @@
 #include "WsdMessages.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 
@@ -27,6 +28,9 @@ struct Sender {
         std::string location;
         Fetch state = Fetch::Pending;
         std::string name;
+        // When its fetch's limit passes; a backend that overruns it is not
+        // waited for.
+        SteadyTime overAt = SteadyTime::max();
     };
     std::vector<Description> descriptions;
     bool reported = false;
@@ -53,19 +57,36 @@ class Exchange {
                      answersFor - timing_.repeatDelay},
                     [this](const Datagram& datagram) { return Handle(datagram); }});
         engine.Run();
-        {
-            const std::lock_guard lock(mutex_);
-            listening_ = false;
+        std::unique_lock lock(mutex_);
+        listening_ = false;
+        SettleAll();
+        // Each fetch is given until its limit, cut to the deadline; one that
+        // overruns it is counted as failed, and left behind.
+        for (;;) {
+            const SteadyTime now = clock_.Now();
+            SteadyTime next = deadline_;
+            bool pending = false;
             for (auto& [address, sender] : senders_) {
-                Settle(address, sender);
+                for (Sender::Description& description : sender.descriptions) {
+                    if (description.state != Sender::Fetch::Pending) {
+                        continue;
+                    }
+                    if (description.overAt <= now) {
+                        description.state = Sender::Fetch::Unnamed;
+                    } else {
+                        pending = true;
+                        next = std::min(next, description.overAt);
+                    }
+                }
             }
+            SettleAll();
+            if (!pending || now >= deadline_) {
+                break;
+            }
+            fetchEnded_ = false;
+            clock_.WaitUntil(lock, changed_, next, [this] { return fetchEnded_; });
         }
-        // Every fetch ends by the deadline: its limit is cut to what is left.
-        gets_.Wait();
-        const std::lock_guard lock(mutex_);
-        for (auto& [address, sender] : senders_) {
-            Settle(address, sender, true);
-        }
+        SettleAll(true);
     }
 
   private:
@@ -105,6 +126,10 @@ class Exchange {
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - clock_.Now());
             const auto limit = std::min(timing_.getLimit, left);
+            {
+                const std::lock_guard lock(mutex_);
+                senders_.at(from).descriptions[index].overAt = clock_.Now() + limit;
+            }
             std::optional<std::string> name;
             if (limit.count() > 0) {
                 if (const auto body = seams_.get(location, limit, kMaxDescriptionBytes)) {
@@ -116,10 +141,21 @@ class Exchange {
             const std::lock_guard lock(mutex_);
             Sender& sender = senders_.at(from);
             Sender::Description& description = sender.descriptions[index];
-            description.state = name ? Sender::Fetch::Named : Sender::Fetch::Unnamed;
-            description.name = name.value_or("");
-            Settle(from, sender);
+            // A fetch already given up stays so.
+            if (description.state == Sender::Fetch::Pending) {
+                description.state = name ? Sender::Fetch::Named : Sender::Fetch::Unnamed;
+                description.name = name.value_or("");
+                Settle(from, sender);
+            }
+            fetchEnded_ = true;
+            changed_.notify_all();
         });
+    }
+
+    void SettleAll(bool last = false) {
+        for (auto& [address, sender] : senders_) {
+            Settle(address, sender, last);
+        }
     }
 
     // Reports `sender` once its name is known: the first description in answer
@@ -157,6 +193,8 @@ class Exchange {
     const SsdpTiming& timing_;
     const IClock& clock_;
     std::mutex mutex_;
+    std::condition_variable changed_;
+    bool fetchEnded_ = false;
     std::map<Ipv4, Sender> senders_;
     bool listening_ = true;
     // Declared last: destroyed first, so no fetch outlives what it uses.

@@ -37,8 +37,10 @@ constexpr std::size_t kMaxDescriptionBytes = 64 * 1024;
 // description gives one. Descriptions are fetched only from the address the
 // answer came from, at most `descriptionsPerSender` of them. Each address goes
 // to `found` once (from several threads), with an empty name when no
-// description named it. Returns once answers have had their time and every
-// fetch has ended, and in any case about `deadline`.
+// description named it. A fetch that overruns its limit counts as failed, so
+// a backend held by a trickling peer delays no name past it. Returns once
+// answers have had their time and every fetch has ended or overrun, and in any
+// case about `deadline`.
 void DiscoverSsdpDevices(const DiscoverySeams& seams, const FoundSink& found,
                          std::chrono::steady_clock::time_point deadline,
                          const SsdpTiming& timing = {});

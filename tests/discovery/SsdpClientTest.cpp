@@ -99,7 +99,9 @@ struct Outcome {
 Outcome Discover(const std::vector<Answer>& answers, const Descriptions& descriptions,
                  Clock::duration deadline = 1500ms, SsdpTiming timing = {},
                  std::vector<Ipv4> interfaces = {{10, 0, 0, 100}, {192, 168, 1, 100}},
-                 bool inStep = false) {
+                 bool inStep = false,
+                 const std::function<void(const std::string&, fakes::FakeClock&)>& onGet = {},
+                 const std::function<void()>& onFound = {}) {
     fakes::FakeClock clock;
     const SteadyTime start = clock.Now();
     Outcome run;
@@ -149,6 +151,9 @@ Outcome Discover(const std::vector<Answer>& answers, const Descriptions& descrip
             run.fetched.push_back({url, limit, maxBytes, clock.Now() - start});
         }
         fetchStarted.notify_all();
+        if (onGet) {
+            onGet(url, clock);
+        }
         return descriptions(url);
     };
     DiscoverSsdpDevices(
@@ -156,8 +161,13 @@ Outcome Discover(const std::vector<Answer>& answers, const Descriptions& descrip
         [&](FoundMachine machine) {
             EXPECT_EQ(machine.source, MachineSource::Ssdp);
             EXPECT_EQ(machine.workgroup, "");
-            const std::lock_guard lock(mutex);
-            run.found.push_back(machine.name + "@" + Dotted(machine.address));
+            {
+                const std::lock_guard lock(mutex);
+                run.found.push_back(machine.name + "@" + Dotted(machine.address));
+            }
+            if (onFound) {
+                onFound();
+            }
         },
         start + deadline, timing);
     run.took = clock.Now() - start;
@@ -167,6 +177,14 @@ Outcome Discover(const std::vector<Answer>& answers, const Descriptions& descrip
     }
     std::sort(run.found.begin(), run.found.end());
     return run;
+}
+
+// Fetches are given until the deadline: a fetch the test does not hold is never
+// counted as overrunning because the fake clock jumped while it ran.
+SsdpTiming Patient() {
+    SsdpTiming timing;
+    timing.getLimit = 5000ms;
+    return timing;
 }
 
 // Serves the description named in a URL's path: http://HOST:PORT/NAME.
@@ -196,15 +214,17 @@ TEST(SsdpClient, NamesEachAnsweringAddressOnceByItsRootDevice) {
         // What is not an answer is not a device.
         {{10, 0, 0, 10}, "NOTIFY * HTTP/1.1\r\nLOCATION: http://10.0.0.10/\r\n\r\n", 10ms},
     };
-    const Outcome run = Discover(
-        answers, Serving({
+    const Outcome run =
+        Discover(answers,
+                 Serving({
                      {"http://10.0.0.5:8200/rootDesc.xml", Description("Filmes da Sala")},
                      {"http://10.0.0.1:1900/igd.xml", Description("")},
                      {"http://10.0.0.1:49152/wps.xml", Description("Roteador")},
                      {"http://10.0.0.6:7676/tv.xml",
                       Description("TV\xe2\x80\xae&#x9;da Reuni\xc2\x85\xc3\xa3o\xe2\x80\x8b")},
                      {"http://10.0.0.9/d.xml", Description("Impressora")},
-                 }));
+                 }),
+                 1500ms, Patient());
     EXPECT_EQ(run.found, (std::vector<std::string>{"@10.0.0.7", "@10.0.0.8",
                                                    "Filmes da Sala@10.0.0.5", "Impressora@10.0.0.9",
                                                    "Roteador@10.0.0.1", "TVda Reunião@10.0.0.6"}));
@@ -223,7 +243,7 @@ TEST(SsdpClient, NamesEachAnsweringAddressOnceByItsRootDevice) {
     for (const Fetched& fetched : run.fetched) {
         urls.push_back(fetched.url);
         EXPECT_EQ(fetched.maxBytes, 64u * 1024);
-        EXPECT_LE(fetched.limit, 500ms);
+        EXPECT_LE(fetched.limit, 1500ms);
     }
     std::sort(urls.begin(), urls.end());
     EXPECT_EQ(urls, (std::vector<std::string>{
@@ -249,10 +269,49 @@ TEST(SsdpClient, TheFirstDescriptionInAnswerOrderNamesTheAddress) {
         changed.notify_all();
         return Description("Segundo");
     };
+    // The fetches' limit outlasts the listening, so that the first is waited for.
+    SsdpTiming timing;
+    timing.getLimit = 5000ms;
     const Outcome run = Discover({{{10, 0, 0, 3}, AnswerAt("http://10.0.0.3/a.xml"), 5ms},
                                   {{10, 0, 0, 3}, AnswerAt("http://10.0.0.3/b.xml"), 6ms}},
-                                 descriptions);
+                                 descriptions, 6000ms, timing);
     EXPECT_EQ(run.found, (std::vector<std::string>{"Primeiro@10.0.0.3"}));
+}
+
+TEST(SsdpClient, AFetchThatOverrunsItsLimitIsNotWaitedFor) {
+    // The first description's fetch outlives its limit (as a backend that a
+    // trickling peer holds may); the second names the device all the same.
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool secondServed = false;
+    bool reported = false;
+    const auto overrun = [&](const std::string& url, fakes::FakeClock& clock) {
+        if (url == "http://10.0.0.3/lento.xml") {
+            std::unique_lock lock(mutex);
+            changed.wait_for(lock, 10s, [&] { return secondServed; });
+            // Past this fetch's limit (5 s from 5 ms), not the second's (from 300 ms).
+            clock.AdvanceTo(fakes::FakeClock().Now() + 5100ms);
+            changed.wait_for(lock, 10s, [&] { return reported; });
+        }
+    };
+    const Descriptions descriptions = [&](const std::string& url) -> std::optional<std::string> {
+        if (url == "http://10.0.0.3/lento.xml") {
+            return Description("Lento");
+        }
+        const std::lock_guard lock(mutex);
+        secondServed = true;
+        changed.notify_all();
+        return Description("Segundo");
+    };
+    const Outcome run =
+        Discover({{{10, 0, 0, 3}, AnswerAt("http://10.0.0.3/lento.xml"), 5ms},
+                  {{10, 0, 0, 3}, AnswerAt("http://10.0.0.3/b.xml"), 300ms}},
+                 descriptions, 6000ms, Patient(), {{10, 0, 0, 100}}, true, overrun, [&] {
+                     const std::lock_guard lock(mutex);
+                     reported = true;
+                     changed.notify_all();
+                 });
+    EXPECT_EQ(run.found, (std::vector<std::string>{"Segundo@10.0.0.3"}));
 }
 
 TEST(SsdpClient, NothingIsFetchedButFromTheSendersOwnAddress) {

@@ -91,7 +91,9 @@ class HttpServer:
         self.listener.setblocking(False)
         self.routes = routes
         self.log = log
-        self.clients = {}  # socket -> [request bytes, generator or None, due, pending bytes]
+        # socket -> [request bytes, generator or None, next piece due, bytes pending,
+        #            peer, when the request was read]
+        self.clients = {}
 
     def sockets(self):
         return [self.listener] + list(self.clients)
@@ -102,7 +104,7 @@ class HttpServer:
             try:
                 client, peer = self.listener.accept()
                 client.setblocking(False)
-                self.clients[client] = [b"", None, now, b""]
+                self.clients[client] = [b"", None, now, b"", peer, now]
             except OSError:
                 pass
         for client in list(self.clients):
@@ -115,12 +117,12 @@ class HttpServer:
                     state[0] += data
                     if b"\r\n\r\n" in state[0]:
                         line = state[0].split(b"\r\n", 1)[0].decode("latin-1")
-                        self.log.write("request %s\n" % line)
+                        self.log.write("request %s from %s:%d\n" % ((line,) + state[4]))
                         parts = line.split()
                         path = parts[1] if len(parts) > 1 else "/"
                         route = self.routes.get(path)
                         state[1] = route() if route else iter([(0, b"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n")])
-                        state[2] = now
+                        state[2] = state[5] = now
                 while state[1] is not None and now >= state[2]:
                     if state[3]:
                         sent = client.send(state[3])
@@ -136,6 +138,8 @@ class HttpServer:
             except (OSError, BlockingIOError) as error:
                 if isinstance(error, BlockingIOError):
                     continue
+                if state[1] is not None:
+                    self.log.write("ended %s:%d after %.2f s\n" % (state[4] + (now - state[5],)))
                 client.close()
                 del self.clients[client]
 

@@ -57,6 +57,23 @@ std::optional<PostRequest> OpenPost(const std::string& url, std::chrono::millise
     return post;
 }
 
+// Cuts every WinHTTP wait still to come on `request` (the rest of the headers,
+// the next read) to what is left before `deadline`; false when nothing is. A
+// peer that trickles bytes never lets a per-read time-out pass, so the bound is
+// renewed before each wait.
+bool WaitNoLongerThan(HINTERNET request, std::chrono::steady_clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
+    if (left <= 0) {
+        return false;
+    }
+    DWORD ms = static_cast<DWORD>(left);
+    WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, &ms, sizeof ms);
+    WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &ms, sizeof ms);
+    return true;
+}
+
 // The body of a 200 response, read until its end, `deadline` or `maxBytes`;
 // nothing when any of those comes first or the status is another.
 std::optional<std::string>
@@ -73,7 +90,7 @@ ReadBody(HINTERNET request, std::chrono::steady_clock::time_point deadline, std:
     char chunk[4096];
     for (;;) {
         // A peer that trickles its bytes gets no more than the limit in all.
-        if (std::chrono::steady_clock::now() > deadline) {
+        if (!WaitNoLongerThan(request, deadline)) {
             return std::nullopt;
         }
         DWORD read = 0;
