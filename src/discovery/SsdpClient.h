@@ -38,9 +38,8 @@ constexpr std::size_t kMaxDescriptionBytes = 64 * 1024;
 // answer came from, at most `descriptionsPerSender` of them. Each address goes
 // to `found` once (from several threads), with an empty name when no
 // description named it. A fetch that overruns its limit counts as failed, so
-// a backend held by a trickling peer delays no name past it. Returns once
-// answers have had their time and every fetch has ended or overrun, and in any
-// case about `deadline`.
+// a backend held by a trickling peer delays no report past it (its return
+// waits for that fetch, as a source may; the reports do not).
 void DiscoverSsdpDevices(const DiscoverySeams& seams, const FoundSink& found,
                          std::chrono::steady_clock::time_point deadline,
                          const SsdpTiming& timing = {});
