@@ -60,9 +60,11 @@ class Exchange {
         std::unique_lock lock(mutex_);
         listening_ = false;
         SettleAll();
+        Report(lock);
         // Each fetch is given until its limit, cut to the deadline; one that
         // overruns it is counted as failed, and left behind.
         for (;;) {
+            fetchEnded_ = false;
             const SteadyTime now = clock_.Now();
             SteadyTime next = deadline_;
             bool pending = false;
@@ -80,13 +82,14 @@ class Exchange {
                 }
             }
             SettleAll();
+            Report(lock);
             if (!pending || now >= deadline_) {
                 break;
             }
-            fetchEnded_ = false;
             clock_.WaitUntil(lock, changed_, next, [this] { return fetchEnded_; });
         }
         SettleAll(true);
+        Report(lock);
     }
 
   private:
@@ -138,7 +141,7 @@ class Exchange {
                     }
                 }
             }
-            const std::lock_guard lock(mutex_);
+            std::unique_lock lock(mutex_);
             Sender& sender = senders_.at(from);
             Sender::Description& description = sender.descriptions[index];
             // A fetch already given up stays so.
@@ -149,6 +152,7 @@ class Exchange {
             }
             fetchEnded_ = true;
             changed_.notify_all();
+            Report(lock);
         });
     }
 
@@ -182,7 +186,19 @@ class Exchange {
             return;
         }
         sender.reported = true;
-        found_({MachineSource::Ssdp, std::move(name), {}, address});
+        settled_.push_back({MachineSource::Ssdp, std::move(name), {}, address});
+    }
+
+    // Reports what was settled, outside the lock: a sink may take its time,
+    // and answers must go on being read meanwhile.
+    void Report(std::unique_lock<std::mutex>& lock) {
+        std::vector<FoundMachine> ready;
+        ready.swap(settled_);
+        lock.unlock();
+        for (FoundMachine& machine : ready) {
+            found_(std::move(machine));
+        }
+        lock.lock();
     }
 
     const DiscoverySeams& seams_;
@@ -195,6 +211,7 @@ class Exchange {
     std::mutex mutex_;
     std::condition_variable changed_;
     bool fetchEnded_ = false;
+    std::vector<FoundMachine> settled_;
     std::map<Ipv4, Sender> senders_;
     bool listening_ = true;
     // Declared last: destroyed first, so no fetch outlives what it uses.

@@ -14,6 +14,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <utility>
 
 namespace vexor {
 namespace {
@@ -312,6 +313,35 @@ TEST(SsdpClient, AFetchThatOverrunsItsLimitIsNotWaitedFor) {
                      changed.notify_all();
                  });
     EXPECT_EQ(run.found, (std::vector<std::string>{"Segundo@10.0.0.3"}));
+}
+
+TEST(SsdpClient, ASlowSinkDoesNotStopTheListening) {
+    // The first report is held by its sink until the next device's description
+    // is asked for: answers go on being read and fetched meanwhile.
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool secondAsked = false;
+    bool heldUntilAsked = false;
+    bool first = true;
+    const Descriptions descriptions = [&](const std::string& url) -> std::optional<std::string> {
+        if (url == "http://10.0.0.4/d.xml") {
+            const std::lock_guard lock(mutex);
+            secondAsked = true;
+            changed.notify_all();
+        }
+        return Description("Aparelho");
+    };
+    const Outcome run =
+        Discover({{{10, 0, 0, 3}, AnswerAt("http://10.0.0.3/d.xml"), 5ms},
+                  {{10, 0, 0, 4}, AnswerAt("http://10.0.0.4/d.xml"), 500ms}},
+                 descriptions, 1500ms, Patient(), {{10, 0, 0, 100}}, false, {}, [&] {
+                     std::unique_lock lock(mutex);
+                     if (std::exchange(first, false)) {
+                         heldUntilAsked = changed.wait_for(lock, 10s, [&] { return secondAsked; });
+                     }
+                 });
+    EXPECT_TRUE(heldUntilAsked);
+    EXPECT_EQ(run.found, (std::vector<std::string>{"Aparelho@10.0.0.3", "Aparelho@10.0.0.4"}));
 }
 
 TEST(SsdpClient, NothingIsFetchedButFromTheSendersOwnAddress) {
