@@ -222,13 +222,13 @@ TEST(SsdpClient, NamesEachAnsweringAddressOnceByItsRootDevice) {
                      {"http://10.0.0.1:1900/igd.xml", Description("")},
                      {"http://10.0.0.1:49152/wps.xml", Description("Roteador")},
                      {"http://10.0.0.6:7676/tv.xml",
-                      Description("TV\xe2\x80\xae&#x9;da Reuni\xc2\x85\xc3\xa3o\xe2\x80\x8b")},
+                      Description("TV\xe2\x80\xae da Reuni\xc2\x85\xc3\xa3o\xe2\x80\x8b")},
                      {"http://10.0.0.9/d.xml", Description("Impressora")},
                  }),
                  1500ms, Patient());
     EXPECT_EQ(run.found, (std::vector<std::string>{"@10.0.0.7", "@10.0.0.8",
                                                    "Filmes da Sala@10.0.0.5", "Impressora@10.0.0.9",
-                                                   "Roteador@10.0.0.1", "TVda Reunião@10.0.0.6"}));
+                                                   "Roteador@10.0.0.1", "TV da Reunião@10.0.0.6"}));
     // One M-SEARCH for everything on each interface, sent twice.
     ASSERT_EQ(run.sent.size(), 4u);
     for (const Sent& sent : run.sent) {

@@ -18,6 +18,9 @@ struct DescriptionCase {
     std::string document;
     // nullptr: no name.
     const char* name;
+    // What a lenient reader may give instead (Wine's XmlLite passes an
+    // undeclared entity through as its literal text, never expanded).
+    const char* orLiterally = nullptr;
 };
 
 TEST(SsdpDescription, FriendlyNameOfTheRootDevice) {
@@ -65,7 +68,7 @@ TEST(SsdpDescription, FriendlyNameOfTheRootDevice) {
         {"CDATA is text", Root("<device><friendlyName><![CDATA[A<B]]></friendlyName></device>"),
          "A<B"},
         {"an undeclared entity", Root("<device><friendlyName>&nome;</friendlyName></device>"),
-         nullptr},
+         nullptr, "&nome;"},
         {"a DOCTYPE with an internal entity",
          "<?xml version=\"1.0\"?><!DOCTYPE root [<!ENTITY n \"Expandido\">]>"
          "<root xmlns=\"urn:schemas-upnp-org:device-1-0\"><device><friendlyName>&n;"
@@ -101,7 +104,7 @@ TEST(SsdpDescription, FriendlyNameOfTheRootDevice) {
         SCOPED_TRACE(test.what);
         const auto name = ReadFriendlyName(testing::SystemXmlReader(), test.document);
         if (test.name == nullptr) {
-            EXPECT_FALSE(name) << *name;
+            EXPECT_TRUE(!name || (test.orLiterally && *name == test.orLiterally)) << *name;
         } else {
             EXPECT_EQ(name.value_or("<none>"), test.name);
         }
