@@ -11,7 +11,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const auto start = std::chrono::steady_clock::now();
-    const auto addresses = vexor::QueryLocalLink(argv[1], vexor::InterfaceTargets());
+    // The refresh's own bound.
+    const auto addresses = vexor::QueryLocalLink(argv[1], vexor::InterfaceTargets(),
+                                                 start + std::chrono::milliseconds(1500));
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     for (const auto& a : addresses) {

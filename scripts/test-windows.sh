@@ -84,5 +84,13 @@ ssdp_status=0
 bash tests/integration/ssdp_end_to_end.sh "$ssdp" "$PWD/build-windows/src/vexormoralto.exe" windows \
     "$WINEPREFIX" || ssdp_status=$?
 [ "$ssdp_status" -eq 77 ] && ssdp_status=0
-[ "$status" -ne 0 ] && exit "$status"
-exit "$ssdp_status"
+bash "$ssdp_network" down "$ssdp" >/dev/null 2>&1 || true
+[ "$status" -eq 0 ] && status=$ssdp_status
+
+# An accented NetBIOS name against nmbd, under a Portuguese locale.
+oem=0
+bash tests/integration/oem_names.sh "$PWD/build-windows/oem-names" - \
+    "$PWD/build-windows/tests/oem_name_check.exe" "$WINEPREFIX" || oem=$?
+[ "$oem" -eq 77 ] && oem=0
+[ "$status" -eq 0 ] && status=$oem
+exit "$status"

@@ -32,7 +32,7 @@ int RunWin32Program(HINSTANCE instance, int showCommand) {
     win32::Win32Sockets sockets(learnt);
     const auto ahead = sockets.ahead();
     const auto network = win32::MakeWin32Network(
-        learnt, {[ahead] { ahead->NewRound(); },
+        learnt, {[ahead](SteadyTime deadline) { ahead->NewRound(deadline); },
                  [ahead](const std::string& name) { ahead->Prefetch(name); }});
     win32::Win32Shell shell;
     if (const auto arguments = win32::CommandLineArguments(); !arguments.empty()) {

@@ -3,6 +3,7 @@
 #include "MergedNetwork.h"
 #include "Neighbourhood.h"
 #include "ProtocolSource.h"
+#include "QueryEngine.h"
 #include "platform/api/DiscoverySeams.h"
 
 #include <chrono>
@@ -16,14 +17,8 @@ inline constexpr const char* kDnsSdMachineTypes[] = {"_smb._tcp", "_workstation.
                                                      "_device-info._tcp"};
 
 struct DnsSdTiming {
-    // mDNS responders answer a query within 120 ms (RFC 6762, section 6); a
-    // question is settled when this much has passed since it was last asked.
-    std::chrono::milliseconds answerWindow{150};
-    // One-shot queries are asked again, in case UDP lost a question or an
-    // answer: this long after the first, and twice that after the second.
-    std::chrono::milliseconds repeatDelay{100};
-    // Queries of one kind asked in all: the first and its repeats.
-    int asks = 3;
+    // Each question's sends and answer window (see schedules::kDnsSd).
+    QuerySchedule schedule = schedules::kDnsSd;
     // A network that announces more than this is not followed further.
     std::size_t maxServices = 1024;
 };
@@ -33,9 +28,10 @@ struct DnsSdTiming {
 // machine is disturbed: PTR queries for the machine types, then SRV queries for
 // services whose target is not known and A queries for targets whose address
 // is not, taking every answer and additional record as it comes. Answers are
-// taken only from port 5353 and only for the queries asked. Each host with an
-// address goes to `found` once, named by its host name. Returns when every
-// question has been settled, or at `deadline`.
+// taken only from port 5353 and only for the queries asked, through the query
+// engine. Each host with an address goes to `found` once, named by its host
+// name. Returns when every question has been settled or given up, or at
+// `deadline`.
 void BrowseDnsSdItself(const DiscoverySeams& seams, const FoundSink& found,
                        std::chrono::steady_clock::time_point deadline,
                        const DnsSdTiming& timing = {});

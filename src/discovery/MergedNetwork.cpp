@@ -53,9 +53,9 @@ struct MergedNetwork::Round {
 MergedNetwork::MergedNetwork(std::string providerName,
                              std::vector<std::shared_ptr<INeighbourhoodSource>> sources,
                              std::shared_ptr<NameAnswerCache> learnt, RefreshHooks hooks,
-                             std::chrono::milliseconds deadline)
+                             std::chrono::milliseconds deadline, const IClock& clock)
     : provider_(std::move(providerName)), learnt_(std::move(learnt)), hooks_(std::move(hooks)),
-      deadline_(deadline) {
+      deadline_(deadline), clock_(clock) {
     for (auto& source : sources) {
         sources_.push_back({std::move(source), std::make_shared<std::atomic<bool>>(false)});
     }
@@ -71,12 +71,12 @@ bool MergedNetwork::SourcesOverrunning() const {
 }
 
 void MergedNetwork::Discover() {
-    const auto deadline = std::chrono::steady_clock::now() + deadline_;
+    const auto deadline = clock_.Now() + deadline_;
     if (learnt_) {
         learnt_->Clear();
     }
     if (hooks_.begin) {
-        hooks_.begin();
+        hooks_.begin(deadline);
     }
     const auto round = std::make_shared<Round>();
     round->learnt = learnt_;
@@ -107,7 +107,7 @@ void MergedNetwork::Discover() {
         }
     }
     std::unique_lock lock(round->mutex);
-    round->changed.wait_until(lock, deadline, [&] { return round->running == 0; });
+    clock_.WaitUntil(lock, round->changed, deadline, [&] { return round->running == 0; });
     round->closed = true;
     groups_ = MergeNeighbourhood(round->found);
     servers_.clear();

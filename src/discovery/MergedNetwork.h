@@ -2,6 +2,7 @@
 
 #include "NameAnswerCache.h"
 #include "Neighbourhood.h"
+#include "platform/api/Clock.h"
 #include "platform/api/NetworkEnumeration.h"
 #include "platform/common/ResourcePacker.h"
 
@@ -30,8 +31,9 @@ class INeighbourhoodSource {
 
 // What the rest of the program does as a refresh goes on.
 struct RefreshHooks {
-    // The root was opened: a new refresh begins.
-    std::function<void()> begin;
+    // The root was opened: a new refresh begins, whose sources and names end
+    // by the deadline given.
+    std::function<void(SteadyTime deadline)> begin;
     // A source reported the machine listed as `name`; its address can be
     // looked for at once, so that the walk finds the answer ready.
     std::function<void(const std::string& name)> found;
@@ -58,7 +60,8 @@ class MergedNetwork : public INetworkEnumeration {
     MergedNetwork(std::string providerName,
                   std::vector<std::shared_ptr<INeighbourhoodSource>> sources,
                   std::shared_ptr<NameAnswerCache> learnt, RefreshHooks hooks = {},
-                  std::chrono::milliseconds deadline = kRefreshDeadline);
+                  std::chrono::milliseconds deadline = kRefreshDeadline,
+                  const IClock& clock = SystemClock());
 
     std::uint32_t openEnum(std::uint32_t scope, std::uint32_t type, std::uint32_t usage,
                            const NetResource* container, NetEnumHandle* handle) override;
@@ -87,6 +90,7 @@ class MergedNetwork : public INetworkEnumeration {
     std::shared_ptr<NameAnswerCache> learnt_;
     RefreshHooks hooks_;
     std::chrono::milliseconds deadline_;
+    const IClock& clock_;
     std::vector<NeighbourhoodGroup> groups_;
     // Every machine listed, as "\\\\NAME".
     std::set<std::string> servers_;

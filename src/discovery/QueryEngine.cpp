@@ -129,6 +129,7 @@ struct QueryEngine::State {
     std::deque<SteadyTime> recent;
     SteadyTime paced = SteadyTime::max();
     std::size_t open = 0;
+    bool stopped = false;
     std::size_t dropped = 0;
     std::size_t sent = 0;
 };
@@ -157,7 +158,7 @@ void QueryEngine::Run() {
     State& state = *state_;
     for (;;) {
         const SteadyTime now = state.clock.Now();
-        if (now >= state.deadline) {
+        if (now >= state.deadline || state.stopped) {
             return;
         }
         state.SendDue(now);
@@ -170,6 +171,10 @@ void QueryEngine::Run() {
             state.Offer(*datagram);
         }
     }
+}
+
+void QueryEngine::Stop() {
+    state_->stopped = true;
 }
 
 bool QueryEngine::Settled(QueryId id) const {

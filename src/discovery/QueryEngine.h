@@ -102,6 +102,9 @@ class QueryEngine {
     QueryId Ask(Query query);
     // Runs until every question is settled or given up, or the deadline.
     void Run();
+    // Ends Run once the datagram being offered is handled: the asker has what
+    // it wanted (a name's first address), whatever is still open.
+    void Stop();
 
     bool Settled(QueryId id) const;
     // Questions neither settled nor given up.

@@ -3,6 +3,7 @@
 #include "MergedNetwork.h"
 #include "Neighbourhood.h"
 #include "ProtocolSource.h"
+#include "QueryEngine.h"
 #include "platform/api/DiscoverySeams.h"
 
 #include <chrono>
@@ -11,13 +12,10 @@
 namespace vexor {
 
 struct WsdTiming {
-    // A multicast message is sent twice, the repeat 50 to 250 ms after the
-    // first (the protocol's MULTICAST_UDP_REPEAT, UDP_MIN_DELAY, UDP_MAX_DELAY);
-    // a Resolve whose answer came before its repeat is not repeated.
-    std::chrono::milliseconds repeatDelay{100};
-    // How long answers to a Probe or a Resolve are awaited after its repeat:
-    // responders answer within 500 ms (APP_MAX_DELAY), plus a LAN round trip.
-    std::chrono::milliseconds answerWindow{600};
+    // When a Probe or a Resolve is sent and how long its answers are awaited
+    // (see schedules::kWsDiscovery); a Resolve whose answer came before its
+    // repeat is not repeated.
+    QuerySchedule schedule = schedules::kWsDiscovery;
     // The limit of each metadata Get, within the deadline.
     std::chrono::milliseconds getLimit{700};
     // Gets made at the same time.

@@ -139,8 +139,9 @@ TEST(MergedNetwork, ServersOpenFromMemoryAndEveryNameIsHandedOnAsSoonAsFound) {
         const std::lock_guard lock(mutex);
         hooks.push_back(std::move(what));
     };
-    MergedNetwork network("Rede", {browse, wsd, failing}, learnt,
-                          {[&] { record("begin"); }, [&](const std::string& n) { record(n); }});
+    MergedNetwork network(
+        "Rede", {browse, wsd, failing}, learnt,
+        {[&](SteadyTime) { record("begin"); }, [&](const std::string& n) { record(n); }});
     const Refresh refresh = Walk(network);
 
     // Opening a machine succeeds and reads nothing: no source ran again for it.

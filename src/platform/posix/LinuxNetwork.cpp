@@ -19,7 +19,7 @@ std::unique_ptr<MergedNetwork> MakeLinuxNetwork(std::shared_ptr<PosixNameResolve
     sources.push_back(std::make_shared<WsdSource>(seams));
     sources.push_back(std::make_shared<LinuxDnsSdSource>(seams));
     sources.push_back(std::make_shared<SsdpSource>(seams));
-    RefreshHooks hooks{[resolver] { resolver->ForgetAnswers(); },
+    RefreshHooks hooks{[resolver](SteadyTime deadline) { resolver->BeginRefresh(deadline); },
                        [resolver](const std::string& name) { resolver->Prefetch(name); }};
     return std::make_unique<MergedNetwork>(kSmbProviderName, std::move(sources),
                                            resolver->learntShared(), std::move(hooks));

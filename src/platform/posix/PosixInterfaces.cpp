@@ -33,8 +33,8 @@ Ipv4 BroadcastAddress(const ifaddrs& entry) {
 
 } // namespace
 
-LocalLinkTargets InterfaceTargets() {
-    LocalLinkTargets targets;
+LinkTargets InterfaceTargets() {
+    LinkTargets targets;
     ifaddrs* raw = nullptr;
     if (getifaddrs(&raw) != 0) {
         return targets;
@@ -46,10 +46,10 @@ LocalLinkTargets InterfaceTargets() {
             continue;
         }
         if ((entry->ifa_flags & IFF_BROADCAST) != 0) {
-            targets.netbios.push_back({BroadcastAddress(*entry), kNetbiosNamePort});
+            targets.netbios.push_back({{BroadcastAddress(*entry), kNetbiosNamePort}, Ipv4{}});
         }
         if ((entry->ifa_flags & IFF_MULTICAST) != 0) {
-            targets.mdns.push_back({AddressOf(entry->ifa_addr), {kMdnsGroup, kMdnsPort}});
+            targets.mdns.push_back({{kMdnsGroup, kMdnsPort}, AddressOf(entry->ifa_addr)});
         }
     }
     return targets;
@@ -58,7 +58,7 @@ LocalLinkTargets InterfaceTargets() {
 std::vector<Ipv4> MulticastInterfaces() {
     std::vector<Ipv4> addresses;
     for (const auto& target : InterfaceTargets().mdns) {
-        addresses.push_back(target.interfaceAddress);
+        addresses.push_back(target.via);
     }
     return addresses;
 }

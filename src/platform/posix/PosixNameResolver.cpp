@@ -5,17 +5,14 @@
 #include "platform/common/UniqueHandle.h"
 
 #include <algorithm>
-#include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <optional>
 #include <sys/socket.h>
-#include <system_error>
 
 namespace vexor {
 namespace {
 
-std::optional<PosixNameResolver::Answer> SystemLookup(const std::string& name) {
+std::optional<PosixNameResolver::Answer> GetAddrInfo(const std::string& name) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
@@ -38,13 +35,18 @@ std::optional<PosixNameResolver::Answer> SystemLookup(const std::string& name) {
     return answer;
 }
 
-// The chain after the system resolver; the learnt addresses are asked again
-// when they may have grown since.
-PosixNameResolver::Answer Chain(const std::string& name, const NameAnswerCache& learnt,
-                                const PosixNameResolver::LinkQuery& linkQuery) {
-    if (auto found = SystemLookup(name)) {
+PosixNameResolver::Answer Chain(const std::string& name, SteadyTime deadline,
+                                const NameAnswerCache& learnt,
+                                const PosixNameResolver::SystemLookup& system,
+                                const PosixNameResolver::LinkQuery& link) {
+    // What a source reported in this refresh needs nobody asked.
+    if (auto known = learnt.Find(name); !known.empty()) {
+        return {name, std::move(known)};
+    }
+    if (auto found = system(name)) {
         return *found;
     }
+    // A source may have reported the name while the system was asked.
     if (auto known = learnt.Find(name); !known.empty()) {
         return {name, std::move(known)};
     }
@@ -53,23 +55,29 @@ PosixNameResolver::Answer Chain(const std::string& name, const NameAnswerCache& 
     if (name.find('.') != std::string::npos && !IsLocalDomainName(name)) {
         return {name, {}};
     }
-    return {name, linkQuery(name)};
+    return {name, link(name, deadline)};
 }
 
 } // namespace
 
-PosixNameResolver::PosixNameResolver(std::shared_ptr<NameAnswerCache> learnt, LinkQuery linkQuery)
+PosixNameResolver::PosixNameResolver(std::shared_ptr<NameAnswerCache> learnt, LinkQuery linkQuery,
+                                     SystemLookup systemLookup, const IClock& clock)
     : learnt_(std::move(learnt)),
-      ahead_([learnt = learnt_, link = std::move(linkQuery)](const std::string& name) {
-          if (link) {
-              return Chain(name, *learnt, link);
-          }
-          return Chain(name, *learnt, [](const std::string& asked) {
-              return QueryLocalLink(asked, InterfaceTargets());
-          });
-      }) {}
+      ahead_([learnt = learnt_,
+              link = linkQuery ? std::move(linkQuery)
+                               : LinkQuery([](const std::string& name, SteadyTime deadline) {
+                                     return QueryLocalLink(name, InterfaceTargets(), deadline);
+                                 }),
+              system = systemLookup ? std::move(systemLookup) : SystemLookup(GetAddrInfo)](
+                 const std::string& name,
+                 SteadyTime deadline) { return Chain(name, deadline, *learnt, system, link); },
+             clock) {}
 
 PosixNameResolver::Answer PosixNameResolver::Resolve(const std::string& name) {
+    // A source's address answers at once, whatever lookup is still under way.
+    if (auto known = learnt_->Find(name); !known.empty()) {
+        return {name, std::move(known)};
+    }
     Answer answer = ahead_.Resolve(name);
     // A source may have learnt the name's address after the network was asked.
     if (answer.addresses.empty()) {

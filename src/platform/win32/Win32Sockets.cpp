@@ -23,9 +23,15 @@ static_assert(sizeof(HostEnt) == 16, "the 32-bit host record is 16 bytes");
 
 namespace {
 
-// The system's answer for `name`, then what the sources learnt; runs on the
-// resolver's worker threads (Winsock keeps each thread's host record apart).
-AheadResolver::Answer SystemThenLearnt(const std::string& name, const NameAnswerCache* learnt) {
+// What a source reported for `name` in this refresh, then the system's
+// answer; runs on the resolver's worker threads (Winsock keeps each thread's
+// host record apart), which are abandoned at the refresh's deadline.
+AheadResolver::Answer LearntThenSystem(const std::string& name, const NameAnswerCache* learnt) {
+    if (learnt != nullptr) {
+        if (auto known = learnt->Find(name); !known.empty()) {
+            return {name, std::move(known)};
+        }
+    }
     if (const hostent* found = gethostbyname(Utf8ToAnsi(name.c_str()).c_str());
         found != nullptr && found->h_addrtype == AF_INET && found->h_length == 4) {
         AheadResolver::Answer answer{found->h_name != nullptr ? AnsiToUtf8(found->h_name) : name,
@@ -43,10 +49,10 @@ AheadResolver::Answer SystemThenLearnt(const std::string& name, const NameAnswer
 } // namespace
 
 Win32Sockets::Win32Sockets(std::shared_ptr<NameAnswerCache> learnt)
-    : learnt_(std::move(learnt)),
-      ahead_(std::make_shared<AheadResolver>([learnt = learnt_](const std::string& name) {
-          return SystemThenLearnt(name, learnt.get());
-      })) {}
+    : learnt_(std::move(learnt)), ahead_(std::make_shared<AheadResolver>(
+                                      [learnt = learnt_](const std::string& name, SteadyTime) {
+                                          return LearntThenSystem(name, learnt.get());
+                                      })) {}
 
 int Win32Sockets::startup(std::uint16_t versionRequested, SocketsStartupRecord& record) {
     WSADATA data;
@@ -93,6 +99,12 @@ const HostEnt* Win32Sockets::Publish(const void* winsockRecord) {
 }
 
 const HostEnt* Win32Sockets::hostByName(const char* name) {
+    // A source's address answers at once, whatever lookup is still under way.
+    if (learnt_ != nullptr && name != nullptr) {
+        if (const auto addresses = learnt_->Find(name); !addresses.empty()) {
+            return learntRecord_.Publish(name, addresses);
+        }
+    }
     if (name != nullptr && ahead_->Known(name)) {
         AheadResolver::Answer answer = ahead_->Resolve(name);
         // A source may have learnt the address after the system was asked.
@@ -105,15 +117,7 @@ const HostEnt* Win32Sockets::hostByName(const char* name) {
         }
         return learntRecord_.Publish(answer.canonicalName, answer.addresses);
     }
-    if (const HostEnt* found = Publish(gethostbyname(Utf8ToAnsi(name).c_str()))) {
-        return found;
-    }
-    if (learnt_ != nullptr && name != nullptr) {
-        if (const auto addresses = learnt_->Find(name); !addresses.empty()) {
-            return learntRecord_.Publish(name, addresses);
-        }
-    }
-    return nullptr;
+    return Publish(gethostbyname(Utf8ToAnsi(name).c_str()));
 }
 
 const HostEnt* Win32Sockets::hostByAddr(const char* address, int length, int type) {
