@@ -15,7 +15,7 @@
 int main(int argc, char** argv) {
     using namespace vexor;
     const DiscoverySeams seams{MulticastInterfaces, OpenPosixDatagramSocket, CurlPost,
-                               NewLibXml2Reader};
+                               NewLibXml2Reader, CurlGet};
     std::mutex mutex;
     const FoundSink print = [&](FoundMachine machine) {
         const std::lock_guard lock(mutex);

@@ -1,6 +1,7 @@
 // Each source of the neighbourhood alone, one after another, as the program
 // runs them on Linux: the machines each reports, when it reported the last of
 // them, and the milliseconds it took to return.
+#include "discovery/SsdpClient.h"
 #include "discovery/WsdClient.h"
 #include "platform/posix/AvahiDnsSd.h"
 #include "platform/posix/CurlHttp.h"
@@ -18,13 +19,14 @@ int main() {
     using namespace vexor;
     using Clock = std::chrono::steady_clock;
     const DiscoverySeams seams{MulticastInterfaces, OpenPosixDatagramSocket, CurlPost,
-                               NewLibXml2Reader};
+                               NewLibXml2Reader, CurlGet};
     const struct {
         const char* name;
         std::shared_ptr<INeighbourhoodSource> source;
     } sources[] = {{"browse list", std::make_shared<SmbBrowser>()},
                    {"WS-Discovery", std::make_shared<WsdSource>(seams)},
-                   {"DNS-SD", std::make_shared<LinuxDnsSdSource>(seams)}};
+                   {"DNS-SD", std::make_shared<LinuxDnsSdSource>(seams)},
+                   {"SSDP", std::make_shared<SsdpSource>(seams)}};
     for (const auto& [name, source] : sources) {
         std::atomic<int> found{0};
         std::atomic<long long> last{0};

@@ -27,7 +27,7 @@ for corpus in tests/fuzz/corpus/*/; do
     limits="-rss_limit_mb=2048"
     quarantine=256
     case "$name" in
-    wsd_reply | dns_codec) limits="-rss_limit_mb=256 -malloc_limit_mb=64" quarantine=16 ;;
+    wsd_reply | dns_codec | ssdp_answer | ssdp_description) limits="-rss_limit_mb=256 -malloc_limit_mb=64" quarantine=16 ;;
     esac
     # shellcheck disable=SC2086
     if ! ASAN_OPTIONS="quarantine_size_mb=$quarantine" \

@@ -105,6 +105,17 @@ wine_layer silent-network "the program under Wine, unprivileged, on the silent n
     bash tests/integration/silent_end_to_end.sh "$silent" "$PWD/build-windows/src/vexormoralto.exe" \
     "$WINEPREFIX"
 bash tests/integration/silent_network.sh down "$silent" >/dev/null 2>&1 || true
+
+# The same program on the network of SSDP/UPnP devices and a hostile peer.
+ssdp=$PWD/build-windows/ssdp-network
+ssdp_network=tests/integration/ssdp_network.sh
+trap 'bash "$ssdp_network" down "$ssdp" >/dev/null 2>&1 || true; cleanup' EXIT
+bash "$ssdp_network" up "$ssdp"
+wine_layer ssdp "the program under Wine on the network of SSDP devices and a hostile peer" \
+    bash tests/integration/ssdp_end_to_end.sh "$ssdp" "$PWD/build-windows/src/vexormoralto.exe" windows \
+    "$WINEPREFIX"
+bash "$ssdp_network" down "$ssdp" >/dev/null 2>&1 || true
+
 # An accented NetBIOS name against nmbd, under a Portuguese locale.
 wine_layer oem-names "an accented NetBIOS name against nmbd under a Portuguese locale" \
     bash tests/integration/oem_names.sh "$PWD/build-windows/oem-names" - \

@@ -70,12 +70,19 @@ using HttpPost = std::function<std::optional<std::string>(
     const std::string& url, const std::string& body, std::chrono::milliseconds limit,
     std::size_t maxBytes)>;
 
+// An HTTP GET of `url`, under the same rules as the POST: the response body, or
+// nothing on any failure, a status other than 200, more than `maxBytes`, or
+// when `limit` passes first (the whole request, however slowly the peer sends).
+using HttpGet = std::function<std::optional<std::string>(
+    const std::string& url, std::chrono::milliseconds limit, std::size_t maxBytes)>;
+
 struct DiscoverySeams {
     // The IPv4 addresses of the up, non-loopback, multicast-capable interfaces.
     std::function<std::vector<Ipv4>()> interfaces;
     std::function<std::unique_ptr<IDatagramSocket>()> openSocket;
     HttpPost post;
     XmlReaderFactory xml;
+    HttpGet get;
     // Where the protocols read the time; tests put a clock of their own here
     // and a socket that waits on it.
     const IClock* clock = &SystemClock();

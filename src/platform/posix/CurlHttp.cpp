@@ -70,6 +70,40 @@ std::size_t Collect(char* data, std::size_t size, std::size_t count, void* user)
     return bytes;
 }
 
+// A request to `url` with the limits of both verbs: http only, no proxy, no
+// redirect followed, the whole exchange within `limit` (libcurl's TIMEOUT covers
+// connection, headers and body, so a peer that trickles is cut there), and at
+// most `maxBytes` of body. `prepare` adds what the verb needs.
+template <typename Prepare>
+std::optional<std::string> Perform(const std::string& url, std::chrono::milliseconds limit,
+                                   std::size_t maxBytes, Prepare prepare) {
+    const CurlLibrary& lib = Curl();
+    if (!lib.ready() || limit.count() <= 0) {
+        return std::nullopt;
+    }
+    const UniqueHandle<CURL, FreeEasy> curl(lib.easyInit());
+    if (!curl) {
+        return std::nullopt;
+    }
+    Received received{{}, maxBytes};
+    CURL* easy = curl.get();
+    lib.easySetopt(easy, CURLOPT_URL, url.c_str());
+    lib.easySetopt(easy, CURLOPT_PROTOCOLS_STR, "http");
+    lib.easySetopt(easy, CURLOPT_NOPROXY, "*");
+    lib.easySetopt(easy, CURLOPT_NOSIGNAL, 1L);
+    lib.easySetopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    lib.easySetopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(limit.count()));
+    lib.easySetopt(easy, CURLOPT_WRITEFUNCTION, Collect);
+    lib.easySetopt(easy, CURLOPT_WRITEDATA, &received);
+    prepare(lib, easy);
+    long status = 0;
+    if (lib.easyPerform(easy) != CURLE_OK ||
+        lib.easyGetinfo(easy, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status != 200) {
+        return std::nullopt;
+    }
+    return std::move(received.body);
+}
+
 } // namespace
 
 std::optional<std::string> CurlPost(const std::string& url, const std::string& body,
@@ -78,30 +112,18 @@ std::optional<std::string> CurlPost(const std::string& url, const std::string& b
     if (!lib.ready()) {
         return std::nullopt;
     }
-    const UniqueHandle<CURL, FreeEasy> curl(lib.easyInit());
-    if (!curl) {
-        return std::nullopt;
-    }
     const UniqueHandle<curl_slist, FreeList> headers(
         lib.slistAppend(nullptr, "Content-Type: application/soap+xml"));
-    Received received{{}, maxBytes};
-    CURL* easy = curl.get();
-    lib.easySetopt(easy, CURLOPT_URL, url.c_str());
-    lib.easySetopt(easy, CURLOPT_PROTOCOLS_STR, "http");
-    lib.easySetopt(easy, CURLOPT_NOPROXY, "*");
-    lib.easySetopt(easy, CURLOPT_NOSIGNAL, 1L);
-    lib.easySetopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(limit.count()));
-    lib.easySetopt(easy, CURLOPT_HTTPHEADER, headers.get());
-    lib.easySetopt(easy, CURLOPT_POSTFIELDS, body.data());
-    lib.easySetopt(easy, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
-    lib.easySetopt(easy, CURLOPT_WRITEFUNCTION, Collect);
-    lib.easySetopt(easy, CURLOPT_WRITEDATA, &received);
-    long status = 0;
-    if (lib.easyPerform(easy) != CURLE_OK ||
-        lib.easyGetinfo(easy, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status != 200) {
-        return std::nullopt;
-    }
-    return std::move(received.body);
+    return Perform(url, limit, maxBytes, [&](const CurlLibrary& curl, CURL* easy) {
+        curl.easySetopt(easy, CURLOPT_HTTPHEADER, headers.get());
+        curl.easySetopt(easy, CURLOPT_POSTFIELDS, body.data());
+        curl.easySetopt(easy, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
+    });
+}
+
+std::optional<std::string> CurlGet(const std::string& url, std::chrono::milliseconds limit,
+                                   std::size_t maxBytes) {
+    return Perform(url, limit, maxBytes, [](const CurlLibrary&, CURL*) {});
 }
 
 } // namespace vexor

@@ -11,4 +11,8 @@ namespace vexor {
 std::optional<std::string> CurlPost(const std::string& url, const std::string& body,
                                     std::chrono::milliseconds limit, std::size_t maxBytes);
 
+// An HTTP GET with libcurl, under the POST's limits, for device descriptions.
+std::optional<std::string> CurlGet(const std::string& url, std::chrono::milliseconds limit,
+                                   std::size_t maxBytes);
+
 } // namespace vexor

@@ -11,6 +11,7 @@
 #include "SmbNetwork.h"
 #include "discovery/AddressNamer.h"
 #include "discovery/SweepSource.h"
+#include "discovery/SsdpClient.h"
 #include "discovery/WsdClient.h"
 
 namespace vexor {
@@ -20,9 +21,10 @@ std::unique_ptr<MergedNetwork> MakeLinuxNetwork(std::shared_ptr<PosixNameResolve
     std::vector<std::shared_ptr<INeighbourhoodSource>> sources;
     sources.push_back(std::make_shared<SmbBrowser>());
     const DiscoverySeams seams{MulticastInterfaces, OpenPosixDatagramSocket, CurlPost,
-                               NewLibXml2Reader};
+                               NewLibXml2Reader, CurlGet};
     sources.push_back(std::make_shared<WsdSource>(seams));
     sources.push_back(std::make_shared<LinuxDnsSdSource>(seams));
+    sources.push_back(std::make_shared<SsdpSource>(seams));
     if (sweep) {
         sources.push_back(std::make_shared<SweepSource>(
             seams, NeighbourSeams{LocalInterfaces, ReadNetlinkNeighbours}, NetbiosCodePage()));

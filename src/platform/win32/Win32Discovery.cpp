@@ -8,7 +8,7 @@
 namespace vexor::win32 {
 
 DiscoverySeams Win32DiscoverySeams() {
-    return {AdapterAddresses, OpenWinsockDatagramSocket, WinHttpPost, NewXmlLiteReader};
+    return {AdapterAddresses, OpenWinsockDatagramSocket, WinHttpPost, NewXmlLiteReader, WinHttpGet};
 }
 
 } // namespace vexor::win32

@@ -7,6 +7,7 @@
 #include "discovery/AddressNamer.h"
 #include "discovery/DnsSdBrowser.h"
 #include "discovery/EnumerationBrowse.h"
+#include "discovery/SsdpClient.h"
 #include "discovery/SweepSource.h"
 #include "discovery/WsdClient.h"
 
@@ -24,6 +25,7 @@ std::unique_ptr<MergedNetwork> MakeWin32Network(std::shared_ptr<NameAnswerCache>
     // DNS-SD by this program's own one-shot mDNS queries: the same on every
     // Windows version, with or without the system's DnsServiceBrowse.
     sources.push_back(std::make_shared<DnsSdBrowserSource>(Win32DiscoverySeams()));
+    sources.push_back(std::make_shared<SsdpSource>(Win32DiscoverySeams()));
     if (sweep) {
         sources.push_back(std::make_shared<SweepSource>(
             Win32DiscoverySeams(), NeighbourSeams{AdapterInterfaces, ReadIpNetTable},

@@ -18,10 +18,11 @@ struct PostRequest {
     InternetHandle request;
 };
 
-// Opens a POST to `url`, an http:// URL, with every WinHTTP wait cut to `limit`
-// and no redirect followed: a redirect would send the request to an address the
-// peer chose.
-std::optional<PostRequest> OpenPost(const std::string& url, std::chrono::milliseconds limit) {
+// Opens a POST (or another `verb`) to `url`, an http:// URL, with every WinHTTP
+// wait cut to `limit` and no redirect followed: a redirect would send the
+// request to an address the peer chose.
+std::optional<PostRequest> OpenPost(const std::string& url, std::chrono::milliseconds limit,
+                                    const wchar_t* verb = L"POST") {
     std::wstring wide = Utf8ToWide(url);
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
@@ -45,7 +46,7 @@ std::optional<PostRequest> OpenPost(const std::string& url, std::chrono::millise
     WinHttpSetTimeouts(post.session.get(), ms, ms, ms, ms);
     post.connection.reset(WinHttpConnect(post.session.get(), host.c_str(), parts.nPort, 0));
     if (post.connection) {
-        post.request.reset(WinHttpOpenRequest(post.connection.get(), L"POST", path.c_str(), nullptr,
+        post.request.reset(WinHttpOpenRequest(post.connection.get(), verb, path.c_str(), nullptr,
                                               WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
     }
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
@@ -54,6 +55,23 @@ std::optional<PostRequest> OpenPost(const std::string& url, std::chrono::millise
         return std::nullopt;
     }
     return post;
+}
+
+// Cuts every WinHTTP wait still to come on `request` (the rest of the headers,
+// the next read) to what is left before `deadline`; false when nothing is. A
+// peer that trickles bytes never lets a per-read time-out pass, so the bound is
+// renewed before each wait.
+bool WaitNoLongerThan(HINTERNET request, std::chrono::steady_clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
+    if (left <= 0) {
+        return false;
+    }
+    DWORD ms = static_cast<DWORD>(left);
+    WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, &ms, sizeof ms);
+    WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &ms, sizeof ms);
+    return true;
 }
 
 // The body of a 200 response, read until its end, `deadline` or `maxBytes`;
@@ -72,7 +90,7 @@ ReadBody(HINTERNET request, std::chrono::steady_clock::time_point deadline, std:
     char chunk[4096];
     for (;;) {
         // A peer that trickles its bytes gets no more than the limit in all.
-        if (std::chrono::steady_clock::now() > deadline) {
+        if (!WaitNoLongerThan(request, deadline)) {
             return std::nullopt;
         }
         DWORD read = 0;
@@ -106,6 +124,22 @@ std::optional<std::string> WinHttpPost(const std::string& url, const std::string
         return std::nullopt;
     }
     return ReadBody(post->request.get(), deadline, maxBytes);
+}
+
+std::optional<std::string> WinHttpGet(const std::string& url, std::chrono::milliseconds limit,
+                                      std::size_t maxBytes) {
+    if (limit.count() <= 0) {
+        return std::nullopt;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    const auto get = OpenPost(url, limit, L"GET");
+    if (!get ||
+        !WinHttpSendRequest(get->request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                            WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+        !WinHttpReceiveResponse(get->request.get(), nullptr)) {
+        return std::nullopt;
+    }
+    return ReadBody(get->request.get(), deadline, maxBytes);
 }
 
 } // namespace vexor::win32

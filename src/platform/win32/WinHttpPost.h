@@ -12,4 +12,8 @@ namespace vexor::win32 {
 std::optional<std::string> WinHttpPost(const std::string& url, const std::string& body,
                                        std::chrono::milliseconds limit, std::size_t maxBytes);
 
+// The discovery seam's HTTP GET, opened and read as the POST is.
+std::optional<std::string> WinHttpGet(const std::string& url, std::chrono::milliseconds limit,
+                                      std::size_t maxBytes);
+
 } // namespace vexor::win32
