@@ -17,7 +17,7 @@
 set -euo pipefail
 
 SUBNET=10.211.31
-PREFIX=${VEXOR_NETNS_PREFIX:-vxs}
+PREFIX=${VEXOR_NETNS_PREFIX:-vxu}
 here=$(cd "$(dirname "$0")" && pwd)
 PEER=$here/ssdp_peer.py
 CLIENT_ADDRESS=$SUBNET.100
