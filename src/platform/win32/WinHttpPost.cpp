@@ -3,6 +3,8 @@
 #include "WinText.h"
 #include "platform/common/UniqueHandle.h"
 
+#include <algorithm>
+#include <mutex>
 #include <windows.h>
 #include <winhttp.h>
 
@@ -89,13 +91,60 @@ ReadBody(HINTERNET request, std::chrono::steady_clock::time_point deadline, std:
     }
 }
 
+// Closes a request from a timer-queue thread at the deadline: WinHTTP's own
+// time-outs bound each phase and each packet, so a peer that trickles its
+// response a byte at a time would otherwise hold the request for as long as it
+// likes. Closing the handle ends the call waiting on it with an error.
+class RequestCutOff {
+  public:
+    RequestCutOff(InternetHandle& request, std::chrono::milliseconds after) : request_(request) {
+        const auto due = static_cast<DWORD>(std::max<long long>(after.count(), 1));
+        if (!CreateTimerQueueTimer(&timer_, nullptr, Fire, this, due, 0,
+                                   WT_EXECUTEONLYONCE | WT_EXECUTEINTIMERTHREAD)) {
+            timer_ = nullptr;
+        }
+    }
+    ~RequestCutOff() {
+        if (timer_ != nullptr) {
+            // Waits for a callback under way, so the handle is closed once only.
+            DeleteTimerQueueTimer(nullptr, timer_, INVALID_HANDLE_VALUE);
+        }
+        const std::lock_guard lock(mutex_);
+        if (fired_) {
+            // The timer closed it already.
+            static_cast<void>(request_.release());
+        }
+    }
+    RequestCutOff(const RequestCutOff&) = delete;
+    RequestCutOff& operator=(const RequestCutOff&) = delete;
+
+    bool armed() const { return timer_ != nullptr; }
+
+  private:
+    static void CALLBACK Fire(void* self, BOOLEAN) {
+        auto& cutOff = *static_cast<RequestCutOff*>(self);
+        const std::lock_guard lock(cutOff.mutex_);
+        cutOff.fired_ = true;
+        WinHttpCloseHandle(cutOff.request_.get());
+    }
+
+    InternetHandle& request_;
+    HANDLE timer_ = nullptr;
+    std::mutex mutex_;
+    bool fired_ = false;
+};
+
 } // namespace
 
 std::optional<std::string> WinHttpPost(const std::string& url, const std::string& body,
                                        std::chrono::milliseconds limit, std::size_t maxBytes) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    const auto post = OpenPost(url, limit);
+    auto post = OpenPost(url, limit);
     if (!post) {
+        return std::nullopt;
+    }
+    const RequestCutOff cutOff(post->request, limit);
+    if (!cutOff.armed()) {
         return std::nullopt;
     }
     static const wchar_t kHeaders[] = L"Content-Type: application/soap+xml\r\n";
