@@ -6,6 +6,7 @@
 #   wins     the same tests with "hosts: files wins" and winbindd
 #   stale    two servers' links are taken down between two refreshes
 #   stopped  one server's daemons are killed first
+#   silent   one browse master's SMB server is stopped between two refreshes
 #   modern   as the client of the modern network instead (modern_network.sh)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -27,6 +28,11 @@ stale)
     export VEXOR_LINKS_DOWN="bash $network link $state BETA down && bash $network link $state EPSILON down"
     export VEXOR_LINKS_UP="bash $network link $state BETA up && bash $network link $state EPSILON up"
     exec bash "$network" client "$state" "$binary" --gtest_filter='SambaNetworkStale.*'
+    ;;
+silent)
+    export VEXOR_SILENCE="bash $network silence $state DELTA STOP"
+    export VEXOR_UNSILENCE="bash $network silence $state DELTA CONT"
+    exec bash "$network" client "$state" "$binary" --gtest_filter='SambaNetworkSilent.*'
     ;;
 stopped)
     # Killed outright, the host sends no farewell announcement: the browse master

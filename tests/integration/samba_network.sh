@@ -10,6 +10,8 @@
 #   samba_network.sh link STATE_DIR NAME up|down    take one host off the network or back
 #   samba_network.sh expected-report STATE_DIR      the IP.txt a refresh should print
 #   samba_network.sh stop-host STATE_DIR NAME   kill one host's daemons outright
+#   samba_network.sh silence STATE_DIR NAME STOP|CONT   stop one host's SMB server (its
+#                                               name service still answers) or resume it
 #   samba_network.sh down STATE_DIR      stop everything and remove the namespaces
 #
 # Where network namespaces are not permitted, "up" leaves STATE_DIR.skip saying so.
@@ -180,9 +182,15 @@ expected-report)
 stop-host)
     ip netns pids "$(ns "$1")" 2>/dev/null | xargs -r kill -9 2>/dev/null || true
     ;;
+silence)
+    # The main smbd accepts no more connections; the kernel still completes
+    # them, so a client waits its whole time-out for an answer.
+    kill "-$2" "$(cat "$state/$1/run/smbd.pid")"
+    ;;
 down)
     for line in "${HOSTS[@]}" "CLIENTE"; do
         name=${line%% *}
+        [ -f "$state/$name/run/smbd.pid" ] && kill -CONT "$(cat "$state/$name/run/smbd.pid")" 2>/dev/null || true
         stop_pids "$state/$name/run/"{smbd,nmbd,winbindd}.pid
     done
     sleep 0.5

@@ -205,9 +205,12 @@ struct SmbBrowser::Shared {
         changed.notify_all();
     }
 
-    // One whole browse: every workgroup, one after another (one context serves
-    // one call at a time).
+    // One whole browse: every workgroup, one after another. libsmbclient keeps
+    // process-wide state that two threads must not use at once, even through
+    // two contexts: a browse of another browser waits for this one.
     void Browse() {
+        static std::mutex library;
+        const std::lock_guard one(library);
         std::vector<SmbEntry> workgroups;
         const bool listed = List("smb://", workgroups) == 0;
         for (const SmbEntry& workgroup : workgroups) {
@@ -271,9 +274,12 @@ void SmbBrowser::Find(const FoundSink& found, std::chrono::steady_clock::time_po
             lock.lock();
         }
     }
-    // The machines of the browse under way are reported as it finds them.
+    // The machines of the browse under way are reported as they are found,
+    // up to the deadline; once it is near, the last complete list is reported
+    // too, in case the browse does not end in time.
     const std::uint64_t completed = shared_->completed;
     const auto serveBy = deadline - kServeMargin;
+    bool served = false;
     std::size_t reported = 0;
     for (;;) {
         std::vector<FoundMachine> fresh(shared_->current.begin() +
@@ -281,25 +287,26 @@ void SmbBrowser::Find(const FoundSink& found, std::chrono::steady_clock::time_po
                                         shared_->current.end());
         reported = shared_->current.size();
         const bool done = shared_->completed != completed || !shared_->browsing;
+        std::vector<FoundMachine> last;
+        const auto now = std::chrono::steady_clock::now();
+        if (!done && !served && now >= serveBy) {
+            last = shared_->complete;
+            served = true;
+        }
         lock.unlock();
         for (FoundMachine& machine : fresh) {
             found(std::move(machine));
         }
-        if (done) {
+        for (FoundMachine& machine : last) {
+            found(std::move(machine));
+        }
+        if (done || now >= deadline) {
             return;
         }
         lock.lock();
-        if (!shared_->changed.wait_until(lock, serveBy, [&] {
-                return shared_->current.size() != reported || shared_->completed != completed;
-            })) {
-            break;
-        }
-    }
-    // Abandoned: the last complete list stands in for the one still being read.
-    const std::vector<FoundMachine> last = shared_->complete;
-    lock.unlock();
-    for (const FoundMachine& machine : last) {
-        found(machine);
+        shared_->changed.wait_until(lock, served ? deadline : serveBy, [&] {
+            return shared_->current.size() != reported || shared_->completed != completed;
+        });
     }
 }
 

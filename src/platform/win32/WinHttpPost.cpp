@@ -4,7 +4,11 @@
 #include "platform/common/UniqueHandle.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <memory>
 #include <mutex>
+#include <system_error>
+#include <thread>
 #include <windows.h>
 #include <winhttp.h>
 
@@ -134,10 +138,9 @@ class RequestCutOff {
     bool fired_ = false;
 };
 
-} // namespace
-
-std::optional<std::string> WinHttpPost(const std::string& url, const std::string& body,
-                                       std::chrono::milliseconds limit, std::size_t maxBytes) {
+// One POST, bounded by the timer above.
+std::optional<std::string> Post(const std::string& url, const std::string& body,
+                                std::chrono::milliseconds limit, std::size_t maxBytes) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     auto post = OpenPost(url, limit);
     if (!post) {
@@ -155,6 +158,43 @@ std::optional<std::string> WinHttpPost(const std::string& url, const std::string
         return std::nullopt;
     }
     return ReadBody(post->request.get(), deadline, maxBytes);
+}
+
+// A POST under way on a thread of its own, and its result once it has one.
+struct PendingPost {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::optional<std::string> response;
+};
+
+} // namespace
+
+std::optional<std::string> WinHttpPost(const std::string& url, const std::string& body,
+                                       std::chrono::milliseconds limit, std::size_t maxBytes) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    // Closing a request does not end a call waiting on it everywhere (Wine lets
+    // the call run on until the peer stops): the POST runs on a thread of its
+    // own, and one still running at the limit is abandoned, its result dropped.
+    const auto pending = std::make_shared<PendingPost>();
+    try {
+        std::thread([pending, url, body, limit, maxBytes] {
+            auto response = Post(url, body, limit, maxBytes);
+            {
+                const std::lock_guard lock(pending->mutex);
+                pending->response = std::move(response);
+                pending->finished = true;
+            }
+            pending->done.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        return Post(url, body, limit, maxBytes);
+    }
+    std::unique_lock lock(pending->mutex);
+    if (!pending->done.wait_until(lock, deadline, [&] { return pending->finished; })) {
+        return std::nullopt;
+    }
+    return std::move(pending->response);
 }
 
 } // namespace vexor::win32
