@@ -134,6 +134,31 @@ TEST(SambaNetwork, RefreshListsTheClientAndEveryServerWithItsAddress) {
     EXPECT_EQ(refreshed.network, ExpectedLines());
 }
 
+// Run by run_walk_tests.sh decoy: ZETA is the browse master of a workgroup
+// named 10.211.73.50, the address of a listener that logs every connection.
+// libsmbclient, asked for that workgroup, would connect to that address.
+TEST(SambaNetworkDecoy, NoConnectionGoesToTheAddressAWorkgroupNameSpells) {
+    const char* log = std::getenv("VEXOR_LISTENER_LOG");
+    if (log == nullptr) {
+        GTEST_SKIP() << "run by run_walk_tests.sh decoy, which names the listener's log";
+    }
+    Client client;
+    const Refreshed first = Refresh(client);
+    Refresh(client);
+    // Whatever the browse does after the refreshes is counted too.
+    ASSERT_TRUE(client.Settled());
+    EXPECT_EQ(first.network, ExpectedLines());
+    std::string connections;
+    if (std::FILE* file = std::fopen(log, "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, file) != nullptr) {
+            connections += line;
+        }
+        std::fclose(file);
+    }
+    EXPECT_EQ(connections.find("10.211.73.100 "), std::string::npos) << connections;
+}
+
 // Run by run_walk_tests.sh silent: DELTA, GRUPOB's browse master, stops
 // answering SMB between two refreshes while its name service still answers,
 // so listing GRUPOB waits out libsmbclient's time-out. The refreshes end in
