@@ -85,10 +85,18 @@ SmbLibrary& Smb() {
     return library;
 }
 
+// libsmbclient keeps process-wide state that two threads must not use at once,
+// even through two contexts: every use of the library holds this lock.
+std::recursive_mutex& SmbLock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+
 // One libsmbclient context for the life of the backend.
 class SmbContext {
   public:
     SmbContext() : smb_(Smb()) {
+        const std::lock_guard one(SmbLock());
         if (!smb_.loaded()) {
             return;
         }
@@ -108,6 +116,7 @@ class SmbContext {
         }
     }
     ~SmbContext() {
+        const std::lock_guard one(SmbLock());
         if (context_ != nullptr) {
             smb_.freeContext(context_, 1);
         }
@@ -205,12 +214,10 @@ struct SmbBrowser::Shared {
         changed.notify_all();
     }
 
-    // One whole browse: every workgroup, one after another. libsmbclient keeps
-    // process-wide state that two threads must not use at once, even through
-    // two contexts: a browse of another browser waits for this one.
+    // One whole browse: every workgroup, one after another; a browse of
+    // another browser waits for this one.
     void Browse() {
-        static std::mutex library;
-        const std::lock_guard one(library);
+        const std::lock_guard one(SmbLock());
         std::vector<SmbEntry> workgroups;
         const bool listed = List("smb://", workgroups) == 0;
         for (const SmbEntry& workgroup : workgroups) {
