@@ -21,10 +21,26 @@ NetResource Record(const ResourceEntry& entry) {
     return record;
 }
 
+void MoveInto(std::vector<ResourceEntry>& into, std::vector<ResourceEntry>& read) {
+    for (ResourceEntry& entry : read) {
+        into.push_back(std::move(entry));
+    }
+}
+
 } // namespace
 
 std::uint32_t ReadContainer(INetworkEnumeration& network, const NetResource* container,
                             std::vector<ResourceEntry>& entries) {
+    return ReadContainer(network, container,
+                         [&](std::vector<ResourceEntry>& read) { MoveInto(entries, read); });
+}
+
+std::uint32_t ReadContainer(INetworkEnumeration& network, const NetResource* container,
+                            const EntriesRead& read,
+                            std::chrono::steady_clock::time_point deadline) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+        return net::kNoError;
+    }
     NetEnumHandle handle = nullptr;
     if (const auto status = network.openEnum(net::kScopeGlobalNet, net::kTypeAny, net::kUsageAll,
                                              container, &handle);
@@ -33,7 +49,8 @@ std::uint32_t ReadContainer(INetworkEnumeration& network, const NetResource* con
     }
     const EnumerationCloser closer(network, handle);
     std::vector<NetResource> buffer(kFirstBuffer / sizeof(NetResource));
-    while (entries.size() < kMaxEntriesPerContainer) {
+    std::size_t total = 0;
+    while (total < kMaxEntriesPerContainer && std::chrono::steady_clock::now() < deadline) {
         std::int32_t count = -1;
         auto size = static_cast<std::uint32_t>(buffer.size() * sizeof(NetResource));
         const std::uint32_t status = network.enumResource(handle, &count, buffer.data(), &size);
@@ -45,40 +62,50 @@ std::uint32_t ReadContainer(INetworkEnumeration& network, const NetResource* con
         if (status != net::kNoError || count <= 0) {
             return status == net::kErrorNoMoreItems ? net::kNoError : status;
         }
-        for (std::int32_t i = 0; i < count && static_cast<std::size_t>(i) < buffer.size(); ++i) {
-            const NetResource& read = buffer[static_cast<std::size_t>(i)];
-            entries.push_back({read.dwScope, read.dwType, read.dwDisplayType, read.dwUsage,
-                               Copy(read.lpLocalName), Copy(read.lpRemoteName),
-                               Copy(read.lpComment), Copy(read.lpProvider)});
+        std::vector<ResourceEntry> entries;
+        for (std::int32_t i = 0; i < count && static_cast<std::size_t>(i) < buffer.size() &&
+                                 total < kMaxEntriesPerContainer;
+             ++i, ++total) {
+            const NetResource& entry = buffer[static_cast<std::size_t>(i)];
+            entries.push_back({entry.dwScope, entry.dwType, entry.dwDisplayType, entry.dwUsage,
+                               Copy(entry.lpLocalName), Copy(entry.lpRemoteName),
+                               Copy(entry.lpComment), Copy(entry.lpProvider)});
         }
+        read(entries);
     }
     return net::kNoError;
 }
 
-std::vector<FoundMachine> BrowseEnumeration(INetworkEnumeration& network) {
-    std::vector<FoundMachine> found;
+void BrowseEnumeration(INetworkEnumeration& network, const FoundSink& found,
+                       std::chrono::steady_clock::time_point deadline) {
     std::vector<ResourceEntry> providers;
-    ReadContainer(network, nullptr, providers);
+    ReadContainer(
+        network, nullptr, [&](auto& read) { MoveInto(providers, read); }, deadline);
     for (const ResourceEntry& provider : providers) {
         const NetResource providerRecord = Record(provider);
         std::vector<ResourceEntry> domains;
-        ReadContainer(network, &providerRecord, domains);
+        ReadContainer(
+            network, &providerRecord, [&](auto& read) { MoveInto(domains, read); }, deadline);
         for (const ResourceEntry& domain : domains) {
             if (domain.displayType != net::kDisplayDomain || !domain.remoteName) {
                 continue;
             }
             const NetResource domainRecord = Record(domain);
-            std::vector<ResourceEntry> servers;
-            ReadContainer(network, &domainRecord, servers);
-            for (const ResourceEntry& server : servers) {
-                if (server.displayType == net::kDisplayServer && server.remoteName) {
-                    found.push_back({MachineSource::BrowseList,
-                                     WithoutBackslashes(*server.remoteName), *domain.remoteName});
-                }
-            }
+            // Each buffer's servers are reported as it is read: a domain that
+            // takes long costs only its own machines.
+            ReadContainer(
+                network, &domainRecord,
+                [&](std::vector<ResourceEntry>& servers) {
+                    for (const ResourceEntry& server : servers) {
+                        if (server.displayType == net::kDisplayServer && server.remoteName) {
+                            found({MachineSource::BrowseList,
+                                   WithoutBackslashes(*server.remoteName), *domain.remoteName});
+                        }
+                    }
+                },
+                deadline);
         }
     }
-    return found;
 }
 
 } // namespace vexor

@@ -5,6 +5,8 @@
 #include "platform/api/NetworkEnumeration.h"
 #include "platform/common/ResourcePacker.h"
 
+#include <chrono>
+#include <functional>
 #include <vector>
 
 namespace vexor {
@@ -14,19 +16,28 @@ namespace vexor {
 std::uint32_t ReadContainer(INetworkEnumeration& network, const NetResource* container,
                             std::vector<ResourceEntry>& entries);
 
-// The machines of a networking enumeration's browse list: every server of
-// every domain of every provider, with its domain.
-std::vector<FoundMachine> BrowseEnumeration(INetworkEnumeration& network);
+// The same, handing each buffer's entries to `read` as they come; stops before
+// the next read once `deadline` has passed.
+using EntriesRead = std::function<void(std::vector<ResourceEntry>&)>;
+std::uint32_t ReadContainer(
+    INetworkEnumeration& network, const NetResource* container, const EntriesRead& read,
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max());
 
-// The browse list of a networking enumeration as a source of the merged neighbourhood.
+// The machines of a networking enumeration's browse list: every server of
+// every domain of every provider, with its domain, each reported to `found` as
+// soon as it is read. No container is opened once `deadline` has passed.
+void BrowseEnumeration(INetworkEnumeration& network, const FoundSink& found,
+                       std::chrono::steady_clock::time_point deadline);
+
+// The browse list of a networking enumeration as a source of the merged
+// neighbourhood. The system's calls cannot be cancelled: one that blocks past
+// the deadline leaves the source behind, and what it reads then is dropped.
 class EnumerationSource : public INeighbourhoodSource {
   public:
     explicit EnumerationSource(std::unique_ptr<INetworkEnumeration> network)
         : network_(std::move(network)) {}
-    void Find(const FoundSink& found, std::chrono::steady_clock::time_point /*deadline*/) override {
-        for (FoundMachine& machine : BrowseEnumeration(*network_)) {
-            found(std::move(machine));
-        }
+    void Find(const FoundSink& found, std::chrono::steady_clock::time_point deadline) override {
+        BrowseEnumeration(*network_, found, deadline);
     }
 
   private:

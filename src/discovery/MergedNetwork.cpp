@@ -171,7 +171,8 @@ MergedNetwork::MergedNetwork(std::string providerName,
     : provider_(std::move(providerName)), learnt_(std::move(learnt)), hooks_(std::move(hooks)),
       deadline_(deadline), naming_(std::move(naming)), clock_(clock) {
     for (auto& source : sources) {
-        sources_.push_back({std::move(source), std::make_shared<std::atomic<bool>>(false)});
+        sources_.push_back({std::move(source), std::make_shared<std::atomic<bool>>(false),
+                            std::make_shared<std::atomic<int>>(0)});
     }
 }
 
@@ -180,7 +181,7 @@ bool MergedNetwork::SourcesOverrunning() const {
         return true;
     }
     for (const Slot& slot : sources_) {
-        if (slot.running->load()) {
+        if (slot.running->load() || slot.holding->load() > 0 || slot.source->Busy()) {
             return true;
         }
     }
@@ -214,15 +215,23 @@ void MergedNetwork::Discover() {
             const std::lock_guard lock(round->mutex);
             ++round->running;
         }
-        auto run = [slot, round, deadline] {
+        ++*slot.holding;
+        auto run = [source = slot.source, running = slot.running, holding = slot.holding,
+                    round = round, deadline]() mutable {
             try {
-                slot.source->Find(
-                    [round](FoundMachine machine) { round->Report(std::move(machine)); }, deadline);
+                source->Find([round](FoundMachine machine) { round->Report(std::move(machine)); },
+                             deadline);
             } catch (...) {
                 // A source that fails gives what it reported; the others go on.
             }
-            slot.running->store(false);
+            running->store(false);
             round->SourceEnded();
+            // The thread counts until it has let go of everything: until then
+            // the program's exit must not tear down what the source, or a
+            // destructor run here, still uses.
+            source.reset();
+            round.reset();
+            --*holding;
         };
         try {
             std::thread(run).detach();

@@ -28,6 +28,9 @@ class INeighbourhoodSource {
     // by `deadline` as far as the system lets it. A source that returns later is
     // left behind; it must not report after it returned.
     virtual void Find(const FoundSink& found, std::chrono::steady_clock::time_point deadline) = 0;
+    // True while work that Find began goes on after it returned (a library call
+    // abandoned at the deadline): tearing the process down would run under it.
+    virtual bool Busy() const { return false; }
 };
 
 // What the rest of the program does as a refresh goes on.
@@ -82,8 +85,9 @@ class MergedNetwork : public INetworkEnumeration {
     std::uint32_t closeEnum(NetEnumHandle handle) override;
 
     // True while a source of an earlier refresh is still running past its
-    // deadline, or a name it asked is still being asked (the program then ends
-    // without waiting for it).
+    // deadline, still holds what it shared with it, or a name it asked is still
+    // being asked (the program then ends without waiting for it and without
+    // tearing libraries down).
     bool SourcesOverrunning() const;
 
   private:
@@ -92,6 +96,8 @@ class MergedNetwork : public INetworkEnumeration {
         // Set while the source runs; a source still running from an earlier
         // refresh is not started again beside itself.
         std::shared_ptr<std::atomic<bool>> running;
+        // Threads of the source that still hold what a refresh shared with them.
+        std::shared_ptr<std::atomic<int>> holding;
     };
     struct Round;
 

@@ -7,7 +7,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <atomic>
 #include <condition_variable>
+#include <functional>
+#include <future>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -330,6 +333,77 @@ TEST(MergedNetwork, ANamerThatOverrunsIsLeftBehindAtTheDeadline) {
     EXPECT_LT(refresh.took, 800ms);
 }
 
+// Held, by value, in what a refresh's sources share: the copy a source thread
+// releases records, as it goes, whether the network still counts that source
+// as running. The program's exit reads that count to decide whether libraries
+// may be torn down, so it must not drop while anything shared is alive.
+struct ReleaseWitness {
+    MergedNetwork** network;
+    std::atomic<bool>* watching;
+    std::promise<bool>* overrunningAtRelease;
+    ~ReleaseWitness() {
+        if (watching != nullptr && watching->exchange(false)) {
+            overrunningAtRelease->set_value((*network)->SourcesOverrunning());
+        }
+    }
+};
+
+TEST(MergedNetwork, ASourceCountsAsRunningUntilItHasReleasedWhatItShared) {
+    auto stuck = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::BrowseList, "PRESO", "G", {}}}, true);
+    MergedNetwork* raw = nullptr;
+    std::atomic<bool> watching{false};
+    std::promise<bool> overrunningAtRelease;
+    RefreshHooks hooks;
+    hooks.found = [witness = ReleaseWitness{&raw, &watching, &overrunningAtRelease}](
+                      const std::string&) { (void)witness; };
+    auto network = std::make_unique<MergedNetwork>(
+        "Rede", std::vector<std::shared_ptr<INeighbourhoodSource>>{stuck},
+        std::make_shared<NameAnswerCache>(), hooks, 20ms);
+    raw = network.get();
+    hooks = {};
+    Walk(*network);
+    EXPECT_TRUE(network->SourcesOverrunning());
+    // Only the stuck source's thread now holds the refresh's shared state.
+    watching = true;
+    stuck->Release();
+    auto released = overrunningAtRelease.get_future();
+    ASSERT_EQ(released.wait_for(10s), std::future_status::ready);
+    EXPECT_TRUE(released.get());
+    for (int i = 0; i < 500 && network->SourcesOverrunning(); ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_FALSE(network->SourcesOverrunning());
+}
+
+// A source whose library call outlives its Find counts as running until that
+// call has ended, though a later refresh runs it again.
+class AbandoningSource : public INeighbourhoodSource {
+  public:
+    void Find(const FoundSink& found, Clock::time_point) override {
+        ++runs;
+        found({MachineSource::BrowseList, "GUARDADO", "G", {}});
+    }
+    bool Busy() const override { return busy.load(); }
+    std::atomic<bool> busy{false};
+    std::atomic<int> runs{0};
+};
+
+TEST(MergedNetwork, ASourceStillBusyAfterItsFindHoldsTheExitButNotTheNextRefresh) {
+    auto source = std::make_shared<AbandoningSource>();
+    MergedNetwork network("Rede", {source}, std::make_shared<NameAnswerCache>(), {}, 200ms);
+    source->busy = true;
+    EXPECT_EQ(Walk(network).lines, (std::vector<std::string>{"G/\\\\GUARDADO=0,259"}));
+    EXPECT_TRUE(network.SourcesOverrunning());
+    EXPECT_EQ(Walk(network).lines, (std::vector<std::string>{"G/\\\\GUARDADO=0,259"}));
+    EXPECT_EQ(source->runs.load(), 2);
+    source->busy = false;
+    for (int i = 0; i < 500 && network.SourcesOverrunning(); ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_FALSE(network.SourcesOverrunning());
+}
+
 // A networking enumeration (WNet on Windows) that records every container
 // opened: a provider with one domain of two servers.
 class RecordingEnumeration : public INetworkEnumeration {
@@ -383,6 +457,89 @@ TEST(MergedNetwork, TheBrowseListNeverOpensAServer) {
     EXPECT_EQ(refresh.lines,
               (std::vector<std::string>{"GRUPO/\\\\ALFA=0,259", "GRUPO/\\\\BETA=0,259"}));
     EXPECT_EQ(opened, (std::vector<std::string>{"(raiz)", "Rede Microsoft Windows", "GRUPO"}));
+}
+
+// Two domains of servers, the second one slow to open: a hook runs as each
+// container opens.
+class TwoDomainEnumeration : public INetworkEnumeration {
+  public:
+    explicit TwoDomainEnumeration(std::function<void(const std::string&)> opening)
+        : opening_(std::move(opening)) {}
+    std::uint32_t openEnum(std::uint32_t, std::uint32_t, std::uint32_t,
+                           const NetResource* container, NetEnumHandle* handle) override {
+        const std::string name = container == nullptr ? "(raiz)" : container->lpRemoteName;
+        opening_(name);
+        std::vector<ResourceEntry> entries;
+        auto add = [&](std::uint32_t type, std::string remote) {
+            ResourceEntry entry;
+            entry.displayType = type;
+            entry.remoteName = std::move(remote);
+            entries.push_back(std::move(entry));
+        };
+        if (container == nullptr) {
+            add(net::kDisplayNetwork, "Rede Microsoft Windows");
+        } else if (name == "Rede Microsoft Windows") {
+            add(net::kDisplayDomain, "PRIMEIRO");
+            add(net::kDisplayDomain, "LENTO");
+        } else if (name == "PRIMEIRO") {
+            add(net::kDisplayServer, "\\\\ALFA");
+            add(net::kDisplayServer, "\\\\BETA");
+        } else {
+            add(net::kDisplayServer, "\\\\GAMA");
+        }
+        listings_.push_back({std::move(entries), 0});
+        *handle = reinterpret_cast<NetEnumHandle>(listings_.size());
+        return net::kNoError;
+    }
+    std::uint32_t enumResource(NetEnumHandle handle, std::int32_t* count, void* buffer,
+                               std::uint32_t* size) override {
+        auto& [entries, next] = listings_[reinterpret_cast<std::uintptr_t>(handle) - 1];
+        return ReadResources(entries, next, count, buffer, size);
+    }
+    std::uint32_t closeEnum(NetEnumHandle) override { return net::kNoError; }
+
+  private:
+    std::function<void(const std::string&)> opening_;
+    std::vector<std::pair<std::vector<ResourceEntry>, std::size_t>> listings_;
+};
+
+// The browse list is reported as it is read, not once all of it is walked, so a
+// domain whose listing blocks past the deadline costs only its own machines;
+// past the deadline nothing more is opened.
+TEST(EnumerationBrowse, ReportsEachMachineAsItIsReadAndOpensNothingPastTheDeadline) {
+    const struct {
+        Clock::duration deadlineFromNow;
+        std::vector<std::string> reportedWhenLentoOpens;
+        std::vector<std::string> opened;
+    } cases[] = {
+        {1h,
+         {"PRIMEIRO/ALFA", "PRIMEIRO/BETA"},
+         {"(raiz)", "Rede Microsoft Windows", "PRIMEIRO", "LENTO"}},
+        {-1ms, {}, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> reported;
+        std::vector<std::string> opened;
+        std::vector<std::string> reportedWhenLentoOpens;
+        EnumerationSource source(
+            std::make_unique<TwoDomainEnumeration>([&](const std::string& name) {
+                opened.push_back(name);
+                if (name == "LENTO") {
+                    reportedWhenLentoOpens = reported;
+                }
+            }));
+        source.Find(
+            [&](FoundMachine machine) {
+                reported.push_back(machine.workgroup + "/" + machine.name);
+            },
+            Clock::now() + c.deadlineFromNow);
+        EXPECT_EQ(reportedWhenLentoOpens, c.reportedWhenLentoOpens);
+        EXPECT_EQ(opened, c.opened);
+        if (!c.opened.empty()) {
+            EXPECT_EQ(reported,
+                      (std::vector<std::string>{"PRIMEIRO/ALFA", "PRIMEIRO/BETA", "LENTO/GAMA"}));
+        }
+    }
 }
 
 } // namespace

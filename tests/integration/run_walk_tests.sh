@@ -6,6 +6,8 @@
 #   wins     the same tests with "hosts: files wins" and winbindd
 #   stale    two servers' links are taken down between two refreshes
 #   stopped  one server's daemons are killed first
+#   silent   one browse master's SMB server is stopped between two refreshes
+#   decoy    a browse master of a workgroup named like a listener's address joins
 #   modern   as the client of the modern network instead (modern_network.sh)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -27,6 +29,19 @@ stale)
     export VEXOR_LINKS_DOWN="bash $network link $state BETA down && bash $network link $state EPSILON down"
     export VEXOR_LINKS_UP="bash $network link $state BETA up && bash $network link $state EPSILON up"
     exec bash "$network" client "$state" "$binary" --gtest_filter='SambaNetworkStale.*'
+    ;;
+silent)
+    export VEXOR_SILENCE="bash $network silence $state DELTA STOP"
+    export VEXOR_UNSILENCE="bash $network silence $state DELTA CONT"
+    exec bash "$network" client "$state" "$binary" --gtest_filter='SambaNetworkSilent.*'
+    ;;
+decoy)
+    bash "$network" decoy "$state" start
+    status=0
+    VEXOR_LISTENER_LOG="$state/LISTENER/connections" bash "$network" client "$state" "$binary" \
+        --gtest_filter='SambaNetworkDecoy.*' || status=$?
+    bash "$network" decoy "$state" stop
+    exit "$status"
     ;;
 stopped)
     # Killed outright, the host sends no farewell announcement: the browse master

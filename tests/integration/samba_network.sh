@@ -10,6 +10,11 @@
 #   samba_network.sh link STATE_DIR NAME up|down    take one host off the network or back
 #   samba_network.sh expected-report STATE_DIR      the IP.txt a refresh should print
 #   samba_network.sh stop-host STATE_DIR NAME   kill one host's daemons outright
+#   samba_network.sh silence STATE_DIR NAME STOP|CONT   stop one host's SMB server (its
+#                                               name service still answers) or resume it
+#   samba_network.sh decoy STATE_DIR start|stop   add (or remove) ZETA, browse master of a
+#                                               workgroup named like the address of a
+#                                               listener that logs every connection
 #   samba_network.sh down STATE_DIR      stop everything and remove the namespaces
 #
 # Where network namespaces are not permitted, "up" leaves STATE_DIR.skip saying so.
@@ -26,6 +31,8 @@ HOSTS=(
     "EPSILON GRUPOB 22 member"
 )
 CLIENT_ADDRESS=$SUBNET.100
+DECOY_ADDRESS=$SUBNET.31
+LISTENER_ADDRESS=$SUBNET.50
 SAMBA_DIRS="etc:/etc/samba run:/run/samba lib:/var/lib/samba cache:/var/cache/samba log:/var/log/samba"
 . "$(dirname "$0")/netns_lib.sh"
 
@@ -180,11 +187,64 @@ expected-report)
 stop-host)
     ip netns pids "$(ns "$1")" 2>/dev/null | xargs -r kill -9 2>/dev/null || true
     ;;
+silence)
+    # The main smbd accepts no more connections; the kernel still completes
+    # them, so a client waits its whole time-out for an answer.
+    kill "-$2" "$(cat "$state/$1/run/smbd.pid")"
+    ;;
+decoy)
+    if [ "$1" = stop ]; then
+        stop_pids "$state/ZETA/run/"{smbd,nmbd}.pid "$state/LISTENER/pid"
+        sleep 0.5
+        for name in ZETA LISTENER; do
+            ip netns pids "$(ns "$name")" 2>/dev/null | xargs -r kill -9 2>/dev/null || true
+            ip netns del "$(ns "$name")" 2>/dev/null || true
+        done
+        exit 0
+    fi
+    add_host_namespace "$(ns ZETA)" "$DECOY_ADDRESS" 31
+    write_host_config ZETA "$LISTENER_ADDRESS" "$DECOY_ADDRESS" master "$state/ZETA"
+    add_host_namespace "$(ns LISTENER)" "$LISTENER_ADDRESS" 32
+    mkdir -p "$state/LISTENER"
+    : >"$state/LISTENER/connections"
+    ip netns exec "$(ns LISTENER)" python3 -c '
+import selectors, socket, sys
+log = open(sys.argv[2], "a", buffering=1)
+ports = selectors.DefaultSelector()
+for port in (139, 445):
+    listener = socket.socket()
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind((sys.argv[1], port))
+    listener.listen(16)
+    ports.register(listener, selectors.EVENT_READ)
+while True:
+    for key, _ in ports.select():
+        connection, peer = key.fileobj.accept()
+        log.write("%s %d\n" % (peer[0], key.fileobj.getsockname()[1]))
+        connection.close()
+' "$LISTENER_ADDRESS" "$state/LISTENER/connections" >/dev/null 2>&1 &
+    echo $! >"$state/LISTENER/pid"
+    ip netns exec "$(ns ZETA)" unshare -m --propagation private sh -c \
+        "$(mounts_for "$state/ZETA") smbd -D -s /etc/samba/smb.conf && nmbd -D -s /etc/samba/smb.conf"
+    # Ready once ZETA, as a browse master, lists its own workgroup.
+    for _ in $(seq 90); do
+        if in_client smbclient -g -N -L "//$DECOY_ADDRESS" 2>/dev/null |
+            grep -q "^Workgroup|$LISTENER_ADDRESS|"; then
+            echo "decoy ready"
+            exit 0
+        fi
+        sleep 1
+    done
+    echo "ZETA did not become the browse master of its workgroup in time" >&2
+    exit 1
+    ;;
 down)
     for line in "${HOSTS[@]}" "CLIENTE"; do
         name=${line%% *}
+        [ -f "$state/$name/run/smbd.pid" ] && kill -CONT "$(cat "$state/$name/run/smbd.pid")" 2>/dev/null || true
         stop_pids "$state/$name/run/"{smbd,nmbd,winbindd}.pid
     done
+    stop_pids "$state/ZETA/run/"{smbd,nmbd}.pid "$state/LISTENER/pid"
     sleep 0.5
     remove_namespaces
     ;;

@@ -1,5 +1,6 @@
 #include "AvahiDnsSd.h"
 
+#include "AvahiAnswers.h"
 #include "SharedLibrary.h"
 #include "discovery/DnsSdAnswer.h"
 #include "platform/common/UniqueHandle.h"
@@ -9,7 +10,11 @@
 #include <avahi-common/error.h>
 #include <avahi-common/simple-watch.h>
 #include <cstring>
+#include <ifaddrs.h>
 #include <memory>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <string>
 
 namespace vexor {
 namespace {
@@ -26,6 +31,30 @@ constexpr int kMaxResolves = 1024;
 // no resolve is under way, and nothing new has come for the quiet time.
 constexpr std::chrono::milliseconds kSettled{450};
 constexpr std::chrono::milliseconds kQuiet{150};
+constexpr std::chrono::milliseconds kReportMargin{50};
+
+// The IPv4 subnets of this machine's up interfaces, loopback included.
+std::vector<ConnectedSubnet> ConnectedSubnets() {
+    std::vector<ConnectedSubnet> subnets;
+    ifaddrs* raw = nullptr;
+    if (getifaddrs(&raw) != 0) {
+        return subnets;
+    }
+    for (const ifaddrs* entry = raw; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET ||
+            entry->ifa_netmask == nullptr || (entry->ifa_flags & IFF_UP) == 0) {
+            continue;
+        }
+        ConnectedSubnet subnet;
+        std::memcpy(subnet.address.data(),
+                    &reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr, 4);
+        std::memcpy(subnet.mask.data(),
+                    &reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask)->sin_addr, 4);
+        subnets.push_back(subnet);
+    }
+    freeifaddrs(raw);
+    return subnets;
+}
 
 // The Avahi client libraries, loaded on the first refresh rather than at
 // start-up; where they are missing, the program's own queries serve instead.
@@ -78,17 +107,30 @@ void FreeBrowser(AvahiServiceBrowser* browser) {
     Avahi().browserFree(browser);
 }
 
+// Avahi's identity of one service: the same instance may be seen on several
+// interfaces, each announced and removed on its own.
+std::string InstanceKey(AvahiIfIndex interface, const char* name, const char* type,
+                        const char* domain) {
+    std::string key = std::to_string(interface);
+    for (const char* part : {name, type, domain}) {
+        key += '\0';
+        key += part != nullptr ? part : "";
+    }
+    return key;
+}
+
 struct BrowseState {
+    explicit BrowseState(std::vector<ConnectedSubnet> subnets) : answers(std::move(subnets)) {}
     AvahiClient* client = nullptr;
-    const FoundSink* found = nullptr;
+    AvahiAnswers answers;
     Clock::time_point lastEvent = Clock::now();
     int browsersDone = 0;
     int pending = 0;
     int started = 0;
 };
 
-void Resolved(AvahiServiceResolver* resolver, AvahiIfIndex, AvahiProtocol, AvahiResolverEvent event,
-              const char* /*name*/, const char* /*type*/, const char* /*domain*/,
+void Resolved(AvahiServiceResolver* resolver, AvahiIfIndex interface, AvahiProtocol,
+              AvahiResolverEvent event, const char* name, const char* type, const char* domain,
               const char* hostName, const AvahiAddress* address, uint16_t, AvahiStringList*,
               AvahiLookupResultFlags, void* user) {
     auto& state = *static_cast<BrowseState*>(user);
@@ -98,7 +140,7 @@ void Resolved(AvahiServiceResolver* resolver, AvahiIfIndex, AvahiProtocol, Avahi
         Ipv4 bytes{};
         std::memcpy(bytes.data(), &address->data.ipv4.address, 4);
         if (auto machine = DnsSdMachine(hostName, bytes)) {
-            (*state.found)(std::move(*machine));
+            state.answers.Resolved(InstanceKey(interface, name, type, domain), std::move(*machine));
         }
     }
     Avahi().resolverFree(resolver);
@@ -120,6 +162,9 @@ void Browsed(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiProtocol protoco
             ++state.pending;
         }
         break;
+    case AVAHI_BROWSER_REMOVE:
+        state.answers.Removed(InstanceKey(interface, name, type, domain));
+        break;
     case AVAHI_BROWSER_ALL_FOR_NOW:
     case AVAHI_BROWSER_FAILURE:
         ++state.browsersDone;
@@ -131,8 +176,11 @@ void Browsed(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiProtocol protoco
 
 } // namespace
 
-bool BrowseDnsSd(const FoundSink& found, Clock::time_point deadline) {
+bool BrowseDnsSd(const FoundSink& found, Clock::time_point refreshDeadline) {
     const auto start = Clock::now();
+    // Removals can undo what was resolved, so the machines are reported once
+    // the browse ends: it ends early enough for them to count.
+    const auto deadline = refreshDeadline - kReportMargin;
     if (!Avahi().ready()) {
         return false;
     }
@@ -147,9 +195,8 @@ bool BrowseDnsSd(const FoundSink& found, Clock::time_point deadline) {
     if (!client) {
         return false;
     }
-    BrowseState state;
+    BrowseState state(ConnectedSubnets());
     state.client = client.get();
-    state.found = &found;
     std::vector<UniqueHandle<AvahiServiceBrowser, FreeBrowser>> browsers;
     for (const char* type : kDnsSdMachineTypes) {
         if (AvahiServiceBrowser* browser =
@@ -174,6 +221,9 @@ bool BrowseDnsSd(const FoundSink& found, Clock::time_point deadline) {
     }
     // Resolvers still running are freed with the client.
     browsers.clear();
+    for (FoundMachine& machine : state.answers.Machines()) {
+        found(std::move(machine));
+    }
     return true;
 }
 

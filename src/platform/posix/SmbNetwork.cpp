@@ -2,11 +2,21 @@
 
 #include "SharedLibrary.h"
 
+#include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <libsmbclient.h>
+#include <mutex>
+#include <strings.h>
+#include <system_error>
+#include <thread>
 
 namespace vexor {
+
+static_assert(kSmbWorkgroup == SMBC_WORKGROUP && kSmbServer == SMBC_SERVER);
+
 namespace {
 
 // How long one request to a server may take before it counts as unreachable.
@@ -22,12 +32,6 @@ void AnonymousLogin(SMBCCTX* /*context*/, const char* /*server*/, const char* /*
         password[0] = '\0';
     }
 }
-
-struct SmbEntry {
-    unsigned type;
-    std::string name;
-    std::string comment;
-};
 
 } // namespace
 
@@ -83,10 +87,18 @@ SmbLibrary& Smb() {
     return library;
 }
 
+// libsmbclient keeps process-wide state that two threads must not use at once,
+// even through two contexts: every use of the library holds this lock.
+std::recursive_mutex& SmbLock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+
 // One libsmbclient context for the life of the backend.
 class SmbContext {
   public:
     SmbContext() : smb_(Smb()) {
+        const std::lock_guard one(SmbLock());
         if (!smb_.loaded()) {
             return;
         }
@@ -108,6 +120,7 @@ class SmbContext {
         }
     }
     ~SmbContext() {
+        const std::lock_guard one(SmbLock());
         if (context_ != nullptr) {
             smb_.freeContext(context_, 1);
         }
@@ -153,37 +166,158 @@ std::string SmbUrlSegment(std::string_view name) {
     return encoded;
 }
 
-SmbBrowser::SmbBrowser() = default;
-SmbBrowser::~SmbBrowser() = default;
-
-bool SmbBrowser::Ready() {
-    if (!context_) {
-        context_ = std::make_unique<SmbContext>();
+bool WorkgroupNameSpellsAHost(std::string_view name) {
+    const std::string text(name);
+    in_addr address{};
+    if (inet_aton(text.c_str(), &address) != 0) {
+        return true;
     }
-    if (!context_->ready()) {
-        context_.reset();
-        return false;
+    // A dotted name is read as a DNS name, a colon as an IPv6 literal or port.
+    if (text.find_first_of(".:[]") != std::string::npos) {
+        return true;
     }
-    return true;
+    return strcasecmp(text.c_str(), "localhost") == 0;
 }
 
-void SmbBrowser::Find(const FoundSink& found, std::chrono::steady_clock::time_point /*deadline*/) {
-    std::vector<SmbEntry> workgroups;
-    if (!Ready() || context_->List("smb://", workgroups) != 0) {
-        return;
-    }
-    for (const SmbEntry& workgroup : workgroups) {
-        std::vector<SmbEntry> servers;
-        const std::string segment = SmbUrlSegment(workgroup.name);
-        if (workgroup.type != SMBC_WORKGROUP || segment.empty() ||
-            context_->List("smb://" + segment + "/", servers) != 0) {
-            continue;
+// What the browse thread and the refreshes share. The context is used by the
+// browse thread alone, one browse at a time.
+struct SmbBrowser::Shared {
+    SmbBrowser::Lister list;
+    std::unique_ptr<SmbContext> context;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool browsing = false;
+    // Browses completed so far.
+    std::uint64_t completed = 0;
+    // The machines the browse under way has found, in order.
+    std::vector<FoundMachine> current;
+    // The last complete browse list.
+    std::vector<FoundMachine> complete;
+    // Browse threads that have not yet let go of this state.
+    std::shared_ptr<std::atomic<int>> threads = std::make_shared<std::atomic<int>>(0);
+
+    int List(const std::string& url, std::vector<SmbEntry>& entries) {
+        if (list) {
+            return list(url, entries);
         }
-        for (const SmbEntry& server : servers) {
-            if (server.type == SMBC_SERVER) {
-                found({MachineSource::BrowseList, server.name, workgroup.name, {}});
+        if (!context) {
+            context = std::make_unique<SmbContext>();
+        }
+        if (!context->ready()) {
+            context.reset();
+            return EIO;
+        }
+        return context->List(url, entries);
+    }
+
+    void Found(FoundMachine machine) {
+        {
+            const std::lock_guard lock(mutex);
+            current.push_back(std::move(machine));
+        }
+        changed.notify_all();
+    }
+
+    // One whole browse: every workgroup, one after another; a browse of
+    // another browser waits for this one.
+    void Browse() {
+        const std::lock_guard one(SmbLock());
+        std::vector<SmbEntry> workgroups;
+        const bool listed = List("smb://", workgroups) == 0;
+        for (const SmbEntry& workgroup : workgroups) {
+            // libsmbclient connects to the host a workgroup's name spells when
+            // no browse master answers for it.
+            if (workgroup.type != kSmbWorkgroup || WorkgroupNameSpellsAHost(workgroup.name)) {
+                continue;
+            }
+            std::vector<SmbEntry> servers;
+            const std::string segment = SmbUrlSegment(workgroup.name);
+            if (segment.empty() || List("smb://" + segment + "/", servers) != 0) {
+                continue;
+            }
+            for (const SmbEntry& server : servers) {
+                if (server.type == kSmbServer) {
+                    Found({MachineSource::BrowseList, server.name, workgroup.name, {}});
+                }
             }
         }
+        {
+            const std::lock_guard lock(mutex);
+            // A list that could not be read at all replaces nothing.
+            if (listed) {
+                complete = current;
+            }
+            browsing = false;
+            ++completed;
+        }
+        changed.notify_all();
+    }
+};
+
+SmbBrowser::SmbBrowser(Lister list) : shared_(std::make_shared<Shared>()) {
+    shared_->list = std::move(list);
+}
+
+SmbBrowser::~SmbBrowser() = default;
+
+bool SmbBrowser::Busy() const {
+    return shared_->threads->load() > 0;
+}
+
+void SmbBrowser::Find(const FoundSink& found, std::chrono::steady_clock::time_point deadline) {
+    std::unique_lock lock(shared_->mutex);
+    if (!shared_->browsing) {
+        shared_->browsing = true;
+        shared_->current.clear();
+        const auto threads = shared_->threads;
+        ++*threads;
+        try {
+            std::thread([shared = shared_, threads]() mutable {
+                shared->Browse();
+                // Counted until the state, and the context in it, is let go.
+                shared.reset();
+                --*threads;
+            }).detach();
+        } catch (const std::system_error&) {
+            --*threads;
+            lock.unlock();
+            shared_->Browse();
+            lock.lock();
+        }
+    }
+    // The machines of the browse under way are reported as they are found,
+    // up to the deadline; once it is near, the last complete list is reported
+    // too, in case the browse does not end in time.
+    const std::uint64_t completed = shared_->completed;
+    const auto serveBy = deadline - kServeMargin;
+    bool served = false;
+    std::size_t reported = 0;
+    for (;;) {
+        std::vector<FoundMachine> fresh(shared_->current.begin() +
+                                            static_cast<std::ptrdiff_t>(reported),
+                                        shared_->current.end());
+        reported = shared_->current.size();
+        const bool done = shared_->completed != completed || !shared_->browsing;
+        std::vector<FoundMachine> last;
+        const auto now = std::chrono::steady_clock::now();
+        if (!done && !served && now >= serveBy) {
+            last = shared_->complete;
+            served = true;
+        }
+        lock.unlock();
+        for (FoundMachine& machine : fresh) {
+            found(std::move(machine));
+        }
+        for (FoundMachine& machine : last) {
+            found(std::move(machine));
+        }
+        if (done || now >= deadline) {
+            return;
+        }
+        lock.lock();
+        shared_->changed.wait_until(lock, served ? deadline : serveBy, [&] {
+            return shared_->current.size() != reported || shared_->completed != completed;
+        });
     }
 }
 

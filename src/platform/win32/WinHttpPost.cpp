@@ -3,6 +3,12 @@
 #include "WinText.h"
 #include "platform/common/UniqueHandle.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <windows.h>
 #include <winhttp.h>
 
@@ -107,39 +113,124 @@ ReadBody(HINTERNET request, std::chrono::steady_clock::time_point deadline, std:
     }
 }
 
-} // namespace
+// Closes a request from a timer-queue thread at the deadline: WinHTTP's own
+// time-outs bound each phase and each packet, so a peer that trickles its
+// response a byte at a time would otherwise hold the request for as long as it
+// likes. Closing the handle ends the call waiting on it with an error.
+class RequestCutOff {
+  public:
+    RequestCutOff(InternetHandle& request, std::chrono::milliseconds after) : request_(request) {
+        const auto due = static_cast<DWORD>(std::max<long long>(after.count(), 1));
+        if (!CreateTimerQueueTimer(&timer_, nullptr, Fire, this, due, 0,
+                                   WT_EXECUTEONLYONCE | WT_EXECUTEINTIMERTHREAD)) {
+            timer_ = nullptr;
+        }
+    }
+    ~RequestCutOff() {
+        if (timer_ != nullptr) {
+            // Waits for a callback under way, so the handle is closed once only.
+            DeleteTimerQueueTimer(nullptr, timer_, INVALID_HANDLE_VALUE);
+        }
+        const std::lock_guard lock(mutex_);
+        if (fired_) {
+            // The timer closed it already.
+            static_cast<void>(request_.release());
+        }
+    }
+    RequestCutOff(const RequestCutOff&) = delete;
+    RequestCutOff& operator=(const RequestCutOff&) = delete;
 
-std::optional<std::string> WinHttpPost(const std::string& url, const std::string& body,
-                                       std::chrono::milliseconds limit, std::size_t maxBytes) {
+    bool armed() const { return timer_ != nullptr; }
+
+  private:
+    static void CALLBACK Fire(void* self, BOOLEAN) {
+        auto& cutOff = *static_cast<RequestCutOff*>(self);
+        const std::lock_guard lock(cutOff.mutex_);
+        cutOff.fired_ = true;
+        WinHttpCloseHandle(cutOff.request_.get());
+    }
+
+    InternetHandle& request_;
+    HANDLE timer_ = nullptr;
+    std::mutex mutex_;
+    bool fired_ = false;
+};
+
+// One request, bounded by the timer above: a POST of `body` with the SOAP
+// content type, or a GET when there is no body.
+std::optional<std::string> Send(const std::string& url, const std::string* body,
+                                std::chrono::milliseconds limit, std::size_t maxBytes) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    const auto post = OpenPost(url, limit);
-    if (!post) {
+    auto request = OpenPost(url, limit, body != nullptr ? L"POST" : L"GET");
+    if (!request) {
+        return std::nullopt;
+    }
+    const RequestCutOff cutOff(request->request, limit);
+    if (!cutOff.armed()) {
         return std::nullopt;
     }
     static const wchar_t kHeaders[] = L"Content-Type: application/soap+xml\r\n";
-    if (!WinHttpSendRequest(post->request.get(), kHeaders, static_cast<DWORD>(-1L),
-                            const_cast<char*>(body.data()), static_cast<DWORD>(body.size()),
-                            static_cast<DWORD>(body.size()), 0) ||
-        !WinHttpReceiveResponse(post->request.get(), nullptr)) {
+    const bool sent =
+        body != nullptr
+            ? WinHttpSendRequest(request->request.get(), kHeaders, static_cast<DWORD>(-1L),
+                                 const_cast<char*>(body->data()), static_cast<DWORD>(body->size()),
+                                 static_cast<DWORD>(body->size()), 0)
+            : WinHttpSendRequest(request->request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                                 WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
+    if (!sent || !WinHttpReceiveResponse(request->request.get(), nullptr)) {
         return std::nullopt;
     }
-    return ReadBody(post->request.get(), deadline, maxBytes);
+    return ReadBody(request->request.get(), deadline, maxBytes);
 }
 
-std::optional<std::string> WinHttpGet(const std::string& url, std::chrono::milliseconds limit,
-                                      std::size_t maxBytes) {
+// A request under way on a thread of its own, and its result once it has one.
+struct PendingRequest {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::optional<std::string> response;
+};
+
+// Closing a request does not end a call waiting on it everywhere (Wine lets the
+// call run on until the peer stops): the request runs on a thread of its own,
+// and one still running at the limit is abandoned, its result dropped.
+std::optional<std::string> SendWithin(const std::string& url, std::optional<std::string> body,
+                                      std::chrono::milliseconds limit, std::size_t maxBytes) {
     if (limit.count() <= 0) {
         return std::nullopt;
     }
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    const auto get = OpenPost(url, limit, L"GET");
-    if (!get ||
-        !WinHttpSendRequest(get->request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                            WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !WinHttpReceiveResponse(get->request.get(), nullptr)) {
+    const auto pending = std::make_shared<PendingRequest>();
+    try {
+        std::thread([pending, url, body = std::move(body), limit, maxBytes] {
+            auto response = Send(url, body ? &*body : nullptr, limit, maxBytes);
+            {
+                const std::lock_guard lock(pending->mutex);
+                pending->response = std::move(response);
+                pending->finished = true;
+            }
+            pending->done.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
         return std::nullopt;
     }
-    return ReadBody(get->request.get(), deadline, maxBytes);
+    std::unique_lock lock(pending->mutex);
+    if (!pending->done.wait_until(lock, deadline, [&] { return pending->finished; })) {
+        return std::nullopt;
+    }
+    return std::move(pending->response);
+}
+
+} // namespace
+
+std::optional<std::string> WinHttpPost(const std::string& url, const std::string& body,
+                                       std::chrono::milliseconds limit, std::size_t maxBytes) {
+    return SendWithin(url, body, limit, maxBytes);
+}
+
+std::optional<std::string> WinHttpGet(const std::string& url, std::chrono::milliseconds limit,
+                                      std::size_t maxBytes) {
+    return SendWithin(url, std::nullopt, limit, maxBytes);
 }
 
 } // namespace vexor::win32
