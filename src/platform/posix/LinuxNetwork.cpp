@@ -10,8 +10,8 @@
 #include "ResolvConf.h"
 #include "SmbNetwork.h"
 #include "discovery/AddressNamer.h"
-#include "discovery/SweepSource.h"
 #include "discovery/SsdpClient.h"
+#include "discovery/SweepSource.h"
 #include "discovery/WsdClient.h"
 
 namespace vexor {
