@@ -19,7 +19,7 @@ int main() {
     using namespace vexor;
     const auto start = std::chrono::steady_clock::now();
     const auto names = std::make_shared<PosixNameResolver>();
-    const DiscoverySeams seams{MulticastInterfaces, OpenPosixDatagramSocket, {}, {}};
+    const DiscoverySeams seams{MulticastInterfaces, OpenPosixDatagramSocket, {}, {}, {}};
     std::vector<std::shared_ptr<INeighbourhoodSource>> sources{std::make_shared<SweepSource>(
         seams, NeighbourSeams{LocalInterfaces, ReadNetlinkNeighbours}, NetbiosCodePage())};
     MergedNetwork network(

@@ -110,7 +110,7 @@ std::string Probe() {
         out << " " << Text(address);
     }
     out << "\nswept";
-    SweepSource source({MulticastInterfaces, OpenPosixDatagramSocket, {}, {}},
+    SweepSource source({MulticastInterfaces, OpenPosixDatagramSocket, {}, {}, {}},
                        {LocalInterfaces, ReadNetlinkNeighbours}, Cp850());
     std::mutex mutex;
     std::vector<std::string> found;
