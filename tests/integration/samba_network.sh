@@ -200,6 +200,11 @@ decoy)
             ip netns pids "$(ns "$name")" 2>/dev/null | xargs -r kill -9 2>/dev/null || true
             ip netns del "$(ns "$name")" 2>/dev/null || true
         done
+        # The client forgets them as it would a minute later; until then the
+        # sweep rightly lists a machine confirmed on the link moments ago.
+        for address in "$DECOY_ADDRESS" "$LISTENER_ADDRESS"; do
+            ip -n "$(ns CLIENTE)" neigh flush to "$address" 2>/dev/null || true
+        done
         exit 0
     fi
     add_host_namespace "$(ns ZETA)" "$DECOY_ADDRESS" 31

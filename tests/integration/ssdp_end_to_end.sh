@@ -80,9 +80,19 @@ if [ -n "${peak:-}" ]; then
     [ "$peak" -le $((peak_limit * 1024)) ] || fail "the report peaked at $peak KB, more than $peak_limit MB"
 fi
 
+# A report line: the name filled to 20 columns, or followed by one blank when
+# it is longer, then the address.
+line_of() {
+    if [ "$(printf '%s' "$1" | LC_ALL=C.UTF-8 wc -m)" -gt 20 ]; then
+        printf -- '- %s %s' "$1" "$2"
+    else
+        printf -- '- %s%*s%s' "$1" $((20 - $(printf '%s' "$1" | LC_ALL=C.UTF-8 wc -m))) '' "$2"
+    fi
+}
+
 # Each device once, under its friendlyName, with its address.
 while IFS=$'\t' read -r name address; do
-    count=$(tr -d '\r' <"$work/report.txt" | grep -cxF -- "$(printf -- '- %-20s%s' "$name" "$address")" || true)
+    count=$(tr -d '\r' <"$work/report.txt" | grep -cxF -- "$(line_of "$name" "$address")" || true)
     [ "$count" -eq 1 ] || {
         cat "$work/report.txt" >&2
         fail "'$name' at $address is listed $count times, not once"
