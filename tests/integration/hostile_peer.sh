@@ -4,11 +4,11 @@
 # of its own announced through WS-Discovery, TCP 139 and 445 that accept and
 # never answer, an XML path bomb, and addresses at the client's loopback, at
 # another host, through user information, at a host name and at a server that
-# trickles. The run must
-# end within 3 s in under 100 MB, list every honest machine with its address,
-# never connect to 139 or 445 of any machine it lists, and never reach the
-# listener waiting on its own loopback. Machines merge by the address they were
-# found at, so the peer's 200 names, all at its one address, are one line.
+# trickles. The run must end within 3 s in under 100 MB, list every honest
+# machine with its address, never connect to 139 or 445 of any machine it
+# lists, and never reach the listener waiting on its own loopback. Machines
+# merge by the address they were found at, so the peer's 200 names, all at its
+# one address, are one line.
 # usage: hostile_peer.sh STATE_DIR PROGRAM
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
