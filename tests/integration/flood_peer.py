@@ -2,9 +2,9 @@
 """A flooding peer for the test network, run inside a namespace of its own.
 
 It answers every WS-Discovery Probe with COUNT devices of its own, each naming
-a computer (INUNDA-NNN) whose metadata it serves on port 5357, some of them in
-messages whose MessageID is 60 KB long, and sends Hellos with 60 KB
-MessageIDs beside them. It answers every mDNS query with 400 DNS-SD services:
+a computer (INUNDA-NNN) whose metadata it serves on port 5357, each in COPIES
+messages whose MessageIDs are 60 KB long and all different, and sends Hellos
+with 60 KB MessageIDs beside them. It answers every mDNS query with 400 DNS-SD services:
 every eighth with an address that no host has, and one ("adeus") said goodbye
 to with a TTL of 0. It answers at most MAX_QUERIES queries of each kind, so
 that its sending ends by itself.
@@ -25,6 +25,7 @@ NS = ('xmlns:s="http://www.w3.org/2003/05/soap-envelope" '
       'xmlns:d="http://schemas.xmlsoap.org/ws/2005/04/discovery"')
 HUGE = 60 * 1024
 MAX_QUERIES = 64
+COPIES = 2
 SERVICES = 400
 # Where the services with an address of no host point.
 NOWHERE = "10.211.99."
@@ -169,12 +170,17 @@ while True:
             relates = between(text, "MessageID>", "</")
             for i in range(count):
                 xaddr = "http://%s:5357/%d" % (address, i)
-                try:
-                    wsd.sendto(probe_match(relates, i, xaddr, i % 10 == 0), sender)
-                    if i < 20:
+                # Each match comes as several messages, each with an id of its own.
+                for _ in range(COPIES):
+                    try:
+                        wsd.sendto(probe_match(relates, i, xaddr, True), sender)
+                    except OSError:
+                        pass
+                if i < 20:
+                    try:
                         wsd.sendto(hello(i, xaddr), (WSD_GROUP, 3702))
-                except OSError:
-                    pass
+                    except OSError:
+                        pass
         elif sock is mdns:
             data, sender = mdns.recvfrom(65535)
             if queries >= MAX_QUERIES or sender[0] == address:
