@@ -322,13 +322,21 @@ TEST(DnsSdBrowser, FindsEachHostOnceAskingOnlyForWhatIsMissing) {
 
 constexpr Ipv4 kFloodAt{10, 0, 0, 50};
 
+// "PREFIX" followed by `i` and `suffix` (built so, not with operator+ on a
+// literal, which MinGW's gcc 12 misreads as an overlapping copy).
+std::string Numbered(std::string prefix, int i, const char* suffix) {
+    prefix += std::to_string(i);
+    prefix += suffix;
+    return prefix;
+}
+
 // One sender's 400 services with their targets and addresses, in that order
 // of arrival; every eighth names an address that is not the sender's.
 std::vector<Record> Flood() {
     std::vector<Record> flood;
     for (int i = 0; i < 400; ++i) {
-        const std::string host = "f" + std::to_string(i) + ".local";
-        const std::string instance = "f" + std::to_string(i) + "._smb._tcp.local";
+        const std::string host = Numbered("f", i, ".local");
+        const std::string instance = Numbered("f", i, "._smb._tcp.local");
         const Ipv4 address =
             i % 8 == 7 ? Ipv4{10, 0, 9, static_cast<std::uint8_t>(i % 250)} : kFloodAt;
         flood.push_back({"_smb._tcp.local", dns::kTypePtr, instance, {}, kFloodAt});
@@ -343,7 +351,7 @@ std::vector<std::string> FloodListed() {
     std::vector<std::string> listed;
     for (int i = 0; i < 32; ++i) {
         if (i % 8 != 7) {
-            listed.push_back("f" + std::to_string(i) + ".local@50");
+            listed.push_back(Numbered("f", i, ".local@50"));
         }
     }
     return listed;
@@ -396,7 +404,7 @@ TEST(DnsSdBrowser, TakesFromEachSenderOnlyItsShareAndOnlyWhatWasAsked) {
     // The flood's services at addresses elsewhere are asked for their address.
     std::map<std::string, int> floodQueries = with({});
     for (const int i : {7, 15, 23, 31}) {
-        floodQueries["1 f" + std::to_string(i) + ".local"] = 3;
+        floodQueries[Numbered("1 f", i, ".local")] = 3;
     }
     // "tchau" was taken, so the flood's share ends a service sooner, before
     // f31, whose address was elsewhere anyway.

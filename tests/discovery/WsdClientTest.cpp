@@ -345,7 +345,12 @@ std::vector<Peer> FloodBesidePc(std::size_t idPadding) {
 TEST(WsdClient, OneSenderTakesOnlyItsShare) {
     std::vector<std::string> flood;
     for (int i = 0; i < 32; ++i) {
-        flood.push_back("F" + std::to_string(i) + "/G@10.0.0.66");
+        // Appended, not added to a literal, which MinGW's gcc 12 misreads as
+        // an overlapping copy.
+        std::string line = "F";
+        line += std::to_string(i);
+        line += "/G@10.0.0.66";
+        flood.push_back(line);
     }
     std::vector<std::string> floodAndPc = flood;
     floodAndPc.push_back("PC/ESCRITORIO@10.0.0.11");
