@@ -357,42 +357,33 @@ TEST(WsdClient, OneSenderTakesOnlyItsShare) {
     std::sort(floodAndPc.begin(), floodAndPc.end());
     const struct {
         const char* what;
-        std::vector<Peer> peers;
-        WsdTiming timing;
+        std::size_t idPadding;
+        std::size_t maxDevices;
+        std::size_t perSender;
         std::vector<std::string> found;
         int resolves;
         int gets;
     } cases[] = {
         // The first 32 devices, in the order they came, are resolved once
         // each and fetched; the other 268 cost nothing.
-        {"300 endpoints from one sender beside an honest PC",
-         FloodBesidePc(0),
-         {{{0ms, 50ms}, 100ms}, 200ms, 8, 256},
-         floodAndPc,
-         32,
-         33},
-        {"the same with 60 KB message ids",
-         FloodBesidePc(60 * 1024),
-         {{{0ms, 50ms}, 100ms}, 200ms, 8, 256},
-         floodAndPc,
-         32,
-         33},
+        {"300 endpoints from one sender beside an honest PC", 0, 256, 32, floodAndPc, 32, 33},
+        {"the same with 60 KB message ids", 60 * 1024, 256, 32, floodAndPc, 32, 33},
         // The bound for all senders, just above one share, still holds the PC.
-        {"a bound for all senders a little above one sender's share",
-         FloodBesidePc(0),
-         {{{0ms, 50ms}, 100ms}, 200ms, 8, 40},
-         floodAndPc,
-         32,
+        {"a bound for all senders a little above one sender's share", 0, 40, 32, floodAndPc, 32,
          33},
         {"a smaller share",
-         FloodBesidePc(0),
-         {{{0ms, 50ms}, 100ms}, 200ms, 8, 256, 2},
+         0,
+         256,
+         2,
          {"F0/G@10.0.0.66", "F1/G@10.0.0.66", "PC/ESCRITORIO@10.0.0.11"},
          2,
          3},
     };
     for (const auto& c : cases) {
-        const Outcome run = Discover(c.peers, c.timing);
+        WsdTiming timing{{{0ms, 50ms}, 100ms}, 200ms, 8};
+        timing.maxDevices = c.maxDevices;
+        timing.perSender = c.perSender;
+        const Outcome run = Discover(FloodBesidePc(c.idPadding), timing);
         EXPECT_EQ(run.found, c.found) << c.what;
         EXPECT_EQ(run.probes, 2) << c.what;
         EXPECT_EQ(run.resolves, c.resolves) << c.what;
