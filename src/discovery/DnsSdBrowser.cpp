@@ -30,6 +30,10 @@ class Browse {
     }
 
   private:
+    // Names are kept in lower case, as DNS compares them, each with the
+    // sender that spoke for it: one sender never fills in another's service.
+    using Key = std::pair<Ipv4, std::string>;
+
     void Ask(const std::string& name, std::uint16_t type) {
         if (asked_.size() >= timing_.maxServices * 2 + 8 ||
             !asked_.insert({AsciiLower(name), type}).second) {
@@ -54,44 +58,110 @@ class Browse {
         }
         for (const auto* section : {&message->answers, &message->authority, &message->additional}) {
             for (const dns::Record& record : *section) {
-                Take(record);
+                Take(record, datagram.from.address);
             }
         }
         FollowUp();
         // A PTR question has no last answer: it is asked until its repeats are
-        // done. A SRV or A question is settled by its answer.
+        // done. A SRV or A question is settled once every sender that needs
+        // its answer has given it.
         const std::string key = AsciiLower(name);
-        if ((type == dns::kTypeSrv && services_.contains(key)) ||
-            (type == dns::kTypeA && addresses_.contains(key))) {
+        if ((type == dns::kTypeSrv && ServiceKnown(key)) ||
+            (type == dns::kTypeA && AddressKnown(key))) {
             return Reply::Settles;
         }
         return Reply::Taken;
     }
 
-    void Take(const dns::Record& record) {
+    void Take(const dns::Record& record, const Ipv4& sender) {
         if (record.klass != dns::kClassIn) {
             return;
         }
+        const bool goodbye = record.ttl == 0;
+        const std::string name = AsciiLower(record.name);
         switch (record.type) {
         case dns::kTypePtr:
-            if (asked_.contains({AsciiLower(record.name), dns::kTypePtr}) &&
-                instances_.size() < timing_.maxServices) {
-                instances_.emplace(AsciiLower(record.target), record.target);
+            if (asked_.contains({name, dns::kTypePtr})) {
+                TakeInstance({sender, AsciiLower(record.target)}, record.target, goodbye);
             }
             break;
         case dns::kTypeSrv:
-            if (services_.size() < timing_.maxServices && !record.target.empty()) {
-                services_.emplace(AsciiLower(record.name), record.target);
+            // Only a service taken from this sender: nobody asked for others.
+            if (!instances_.contains({sender, name})) {
+                break;
+            }
+            if (goodbye) {
+                services_.erase({sender, name});
+            } else if (!record.target.empty()) {
+                services_.emplace(Key{sender, name}, record.target);
             }
             break;
         case dns::kTypeA:
-            if (addresses_.size() < timing_.maxServices && record.address != Ipv4{}) {
-                addresses_.emplace(AsciiLower(record.name), record.address);
+            // A host speaks for its own address only, and only for a host one
+            // of its services names.
+            if (record.address != sender || !NamedBy(sender, name)) {
+                break;
+            }
+            if (goodbye) {
+                addresses_.erase({sender, name});
+            } else {
+                addresses_.insert({sender, name});
             }
             break;
         default:
             break;
         }
+    }
+
+    void TakeInstance(const Key& key, const std::string& instance, bool goodbye) {
+        if (goodbye) {
+            instances_.erase(key);
+            services_.erase(key);
+            return;
+        }
+        if (instances_.contains(key)) {
+            return;
+        }
+        // A service seen before, though said goodbye to since, uses no more
+        // of its sender's share.
+        if (!everTaken_.contains(key)) {
+            std::size_t& share = shares_[key.first];
+            if (share >= timing_.perSender || everTaken_.size() >= timing_.maxServices) {
+                return;
+            }
+            ++share;
+            everTaken_.insert(key);
+        }
+        instances_.emplace(key, instance);
+    }
+
+    // Whether one of `sender`'s services has `host` as its target.
+    bool NamedBy(const Ipv4& sender, const std::string& host) const {
+        for (auto at = services_.lower_bound({sender, {}});
+             at != services_.end() && at->first.first == sender; ++at) {
+            if (AsciiLower(at->second) == host) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool ServiceKnown(const std::string& instance) const {
+        for (const auto& [key, name] : instances_) {
+            if (key.second == instance && !services_.contains(key)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool AddressKnown(const std::string& host) const {
+        for (const auto& [key, target] : services_) {
+            if (AsciiLower(target) == host && !addresses_.contains({key.first, host})) {
+                return false;
+            }
+        }
+        return true;
     }
 
     // Asks for what the answers so far leave missing, and reports every
@@ -103,14 +173,13 @@ class Browse {
                 Ask(instance, dns::kTypeSrv);
                 continue;
             }
-            const std::string host = AsciiLower(target->second);
-            const auto address = addresses_.find(host);
-            if (address == addresses_.end()) {
+            const Key host{key.first, AsciiLower(target->second)};
+            if (!addresses_.contains(host)) {
                 Ask(target->second, dns::kTypeA);
                 continue;
             }
             if (reported_.insert(host).second) {
-                if (auto machine = DnsSdMachine(target->second, address->second)) {
+                if (auto machine = DnsSdMachine(target->second, host.first)) {
                     found_(std::move(*machine));
                 }
             }
@@ -121,12 +190,16 @@ class Browse {
     std::vector<QueryTarget> targets_;
     const FoundSink& found_;
     const DnsSdTiming& timing_;
-    // Keyed by names in lower case: DNS compares names so.
     std::set<std::pair<std::string, std::uint16_t>> asked_;
-    std::map<std::string, std::string> instances_;
-    std::map<std::string, std::string> services_;
-    std::map<std::string, Ipv4> addresses_;
-    std::set<std::string> reported_;
+    // Services by sender, their targets, and the hosts whose address their
+    // sender gave.
+    std::map<Key, std::string> instances_;
+    std::map<Key, std::string> services_;
+    std::set<Key> addresses_;
+    // Every service ever taken, and how many of them each sender gave.
+    std::set<Key> everTaken_;
+    std::map<Ipv4, std::size_t> shares_;
+    std::set<Key> reported_;
 };
 
 } // namespace

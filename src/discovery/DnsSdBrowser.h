@@ -19,7 +19,11 @@ inline constexpr const char* kDnsSdMachineTypes[] = {"_smb._tcp", "_workstation.
 struct DnsSdTiming {
     // Each question's sends and answer window (see schedules::kDnsSd).
     QuerySchedule schedule = schedules::kDnsSd;
-    // A network that announces more than this is not followed further.
+    // Distinct services taken from one sender, in the order they came: a
+    // flooding host fills its own share and no other.
+    std::size_t perSender = 32;
+    // Services taken from all senders together, for a network of many
+    // honest hosts; no single sender can reach it.
     std::size_t maxServices = 1024;
 };
 
@@ -27,10 +31,12 @@ struct DnsSdTiming {
 // 6762, section 5.1) from an ephemeral port, so that no responder on this
 // machine is disturbed: PTR queries for the machine types, then SRV queries for
 // services whose target is not known and A queries for targets whose address
-// is not, taking every answer and additional record as it comes. Answers are
-// taken only from port 5353 and only for the queries asked, through the query
-// engine. Each host with an address goes to `found` once, named by its host
-// name. Returns when every question has been settled or given up, or at
+// is not. Answers are taken only from port 5353 and only for the queries
+// asked, through the query engine; of them, only the records that answer a
+// question or belong to a service already taken from the same sender, and an
+// address only where it is the sender's own. A record with no time to live (a
+// goodbye) removes what it names. Each host with an address goes to `found`
+// once, named by its host name. Returns when every question has been settled or given up, or at
 // `deadline`.
 void BrowseDnsSdItself(const DiscoverySeams& seams, const FoundSink& found,
                        std::chrono::steady_clock::time_point deadline,

@@ -1,5 +1,6 @@
 #include "WsdClient.h"
 
+#include "SeenMessages.h"
 #include "TaskPool.h"
 #include "WsdMessages.h"
 
@@ -23,7 +24,8 @@ class Exchange {
              const std::vector<Ipv4>& interfaces, const FoundSink& found, SteadyTime deadline,
              const WsdTiming& timing)
         : seams_(seams), clock_(*seams.clock), engine_(socket, clock_, deadline), found_(found),
-          deadline_(deadline), timing_(timing), gets_(timing.parallelGets) {
+          deadline_(deadline), timing_(timing), seenMessages_(timing.seenMessages),
+          gets_(timing.parallelGets) {
         for (const Ipv4& via : interfaces) {
             targets_.push_back({{kWsdGroup, kWsdPort}, via});
         }
@@ -73,7 +75,7 @@ class Exchange {
 
     void Handle(const WsdReply& reply, const Ipv4& from) {
         // Responders send each reply more than once; only the first counts.
-        if (!seenMessages_.insert(reply.messageId).second) {
+        if (!seenMessages_.Insert(reply.messageId)) {
             return;
         }
         for (const WsdMatch& match : reply.matches) {
@@ -82,9 +84,11 @@ class Exchange {
             const auto key = std::make_pair(match.endpoint, from);
             auto at = devices_.find(key);
             if (at == devices_.end()) {
-                if (devices_.size() >= timing_.maxDevices) {
+                std::size_t& share = shares_[from];
+                if (share >= timing_.perSender || devices_.size() >= timing_.maxDevices) {
                     continue;
                 }
+                ++share;
                 at = devices_.emplace(key, Device{}).first;
             }
             Device& device = at->second;
@@ -133,8 +137,10 @@ class Exchange {
     const WsdTiming& timing_;
     std::vector<std::uint8_t> lastBytes_;
     std::optional<WsdReply> lastReply_;
-    std::set<std::string> seenMessages_;
+    SeenMessages seenMessages_;
     std::map<std::pair<std::string, Ipv4>, Device> devices_;
+    // Devices taken from each sender.
+    std::map<Ipv4, std::size_t> shares_;
     // Declared last: destroyed first, so no Get outlives what it uses.
     TaskPool gets_;
 };

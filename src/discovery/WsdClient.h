@@ -20,8 +20,15 @@ struct WsdTiming {
     std::chrono::milliseconds getLimit{700};
     // Gets made at the same time.
     std::size_t parallelGets = 16;
-    // Devices handled; a network that answers with more is cut here.
+    // Devices taken from all senders together, for a network of many honest
+    // hosts; no single sender can reach it.
     std::size_t maxDevices = 256;
+    // Distinct devices taken from one sender, in the order they came: a
+    // sender that announces more is followed no further, so that it costs
+    // the link no more Resolves and Gets than an honest host with many.
+    std::size_t perSender = 32;
+    // Message ids remembered, as digests, to pass over repeated replies.
+    std::size_t seenMessages = 4096;
 };
 
 // Finds the computers that answer WS-Discovery on every interface: a Probe for

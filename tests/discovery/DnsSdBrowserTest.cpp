@@ -36,11 +36,16 @@ void Name(Bytes& out, const std::string& name) {
     out.push_back(0);
 }
 
+constexpr Ipv4 kNasAt{10, 0, 0, 21};
+
 struct Record {
     std::string name;
     std::uint16_t type;
     std::string target;
     Ipv4 address{};
+    // The responder that holds it.
+    Ipv4 from = kNasAt;
+    std::uint32_t ttl = 120;
 };
 
 Bytes Response(std::uint16_t id, const std::vector<Record>& answers,
@@ -57,8 +62,8 @@ Bytes Response(std::uint16_t id, const std::vector<Record>& answers,
             Name(out, record.name);
             U16(out, record.type);
             U16(out, 0x8001);
-            U16(out, 0);
-            U16(out, 120);
+            U16(out, static_cast<unsigned>(record.ttl >> 16));
+            U16(out, static_cast<unsigned>(record.ttl & 0xFFFF));
             Bytes data;
             if (record.type == dns::kTypeA) {
                 data.assign(record.address.begin(), record.address.end());
@@ -98,13 +103,16 @@ Asked ReadQuestion(std::span<const std::uint8_t> bytes) {
     return asked;
 }
 
-// A link on which responders hold `records` and answer each query, putting
-// the records that follow from the answer in the additional section when
-// `additional` is set; hostile ones send junk with every answer.
+// A link on which responders hold `records` and answer each query, each from
+// its own address, putting the records that follow from the answer in the
+// additional section when `additional` is set; hostile ones send junk with
+// every answer, and `pushed` goes with every query, from its records' senders,
+// ahead of the answers, about 20 records a message, a service with its records.
 struct Zone {
     std::vector<Record> records;
     bool additional = true;
     bool hostile = false;
+    std::vector<Record> pushed = {};
 };
 
 // Scripted responders: each query gets its answers 5 ms later (and junk first
@@ -117,22 +125,25 @@ class ScriptedMdns {
         EXPECT_EQ(sent.to.port, 5353);
         const Asked asked = ReadQuestion(sent.bytes);
         ++queries_[std::to_string(asked.type) + " " + asked.name];
-        std::vector<Record> answers;
-        std::vector<Record> additional;
+        std::map<Ipv4, std::vector<Record>> answers;
+        std::map<Ipv4, std::vector<Record>> additional;
         for (const Record& record : zone_.records) {
             if (AsciiLower(record.name) == AsciiLower(asked.name) && record.type == asked.type) {
-                answers.push_back(record);
+                answers[record.from].push_back(record);
             }
         }
         if (zone_.additional) {
-            for (const Record& answer : answers) {
-                for (const Record& record : zone_.records) {
-                    if (AsciiLower(record.name) == AsciiLower(answer.target)) {
-                        additional.push_back(record);
-                        for (const Record& more : zone_.records) {
-                            if (record.type == dns::kTypeSrv &&
-                                AsciiLower(more.name) == AsciiLower(record.target)) {
-                                additional.push_back(more);
+            for (const auto& [from, held] : answers) {
+                for (const Record& answer : held) {
+                    for (const Record& record : zone_.records) {
+                        if (record.from == from &&
+                            AsciiLower(record.name) == AsciiLower(answer.target)) {
+                            additional[from].push_back(record);
+                            for (const Record& more : zone_.records) {
+                                if (record.type == dns::kTypeSrv && more.from == from &&
+                                    AsciiLower(more.name) == AsciiLower(record.target)) {
+                                    additional[from].push_back(more);
+                                }
                             }
                         }
                     }
@@ -140,9 +151,22 @@ class ScriptedMdns {
             }
         }
         std::vector<FakeDatagramSocket::Delayed> replies;
-        auto reply = [&](Bytes bytes, std::uint16_t port) {
-            replies.push_back({5ms, {std::move(bytes), {{10, 0, 0, 50}, port}}});
+        auto reply = [&](Bytes bytes, std::uint16_t port, const Ipv4& from = {10, 0, 0, 50}) {
+            replies.push_back({5ms, {std::move(bytes), {from, port}}});
         };
+        std::vector<Record> part;
+        for (std::size_t at = 0; at <= zone_.pushed.size(); ++at) {
+            if (at == zone_.pushed.size() ||
+                (part.size() >= 18 && zone_.pushed[at].type == dns::kTypePtr)) {
+                if (!part.empty()) {
+                    reply(Response(asked.id, part, {}), 5353, part.front().from);
+                }
+                part.clear();
+            }
+            if (at < zone_.pushed.size()) {
+                part.push_back(zone_.pushed[at]);
+            }
+        }
         if (zone_.hostile) {
             const std::vector<Record> evil{{asked.name, dns::kTypePtr, "mau._smb._tcp.local"},
                                            {"mau._smb._tcp.local", dns::kTypeSrv, "mau.local"},
@@ -159,10 +183,10 @@ class ScriptedMdns {
             truncated.resize(truncated.size() - 3);
             reply(truncated, 5353);
         }
-        if (!answers.empty()) {
-            reply(Response(asked.id, answers, additional), 5353);
+        for (const auto& [from, held] : answers) {
+            reply(Response(asked.id, held, additional[from]), 5353, from);
             // Responders on two interfaces, or a repeat: the same answer twice.
-            reply(Response(asked.id, answers, additional), 5353);
+            reply(Response(asked.id, held, additional[from]), 5353, from);
         }
         return replies;
     }
@@ -223,7 +247,9 @@ Outcome Browse(Zone zone) {
 
 const Record kNasPtr{"_smb._tcp.local", dns::kTypePtr, "nas da sala._smb._tcp.local"};
 const Record kNasSrv{"nas da sala._smb._tcp.local", dns::kTypeSrv, "nas-sala.local"};
-const Record kNasA{"nas-sala.local", dns::kTypeA, "", {10, 0, 0, 21}};
+const Record kNasA{"nas-sala.local", dns::kTypeA, "", kNasAt};
+
+constexpr Ipv4 kMacAt{10, 0, 0, 23};
 
 TEST(DnsSdBrowser, FindsEachHostOnceAskingOnlyForWhatIsMissing) {
     const struct {
@@ -268,9 +294,9 @@ TEST(DnsSdBrowser, FindsEachHostOnceAskingOnlyForWhatIsMissing) {
            {"outro._smb._tcp.local", dns::kTypeSrv, "nas-sala.local"},
            {"_workstation._tcp.local", dns::kTypePtr, "nas-sala [00:11]._workstation._tcp.local"},
            {"nas-sala [00:11]._workstation._tcp.local", dns::kTypeSrv, "nas-sala.local"},
-           {"_device-info._tcp.local", dns::kTypePtr, "mac._device-info._tcp.local"},
-           {"mac._device-info._tcp.local", dns::kTypeSrv, "MacBook.local"},
-           {"macbook.local", dns::kTypeA, "", {10, 0, 0, 23}}},
+           {"_device-info._tcp.local", dns::kTypePtr, "mac._device-info._tcp.local", {}, kMacAt},
+           {"mac._device-info._tcp.local", dns::kTypeSrv, "MacBook.local", {}, kMacAt},
+           {"macbook.local", dns::kTypeA, "", kMacAt, kMacAt}},
           true,
           false},
          {"MacBook.local@23", "nas-sala.local@21"},
@@ -291,6 +317,136 @@ TEST(DnsSdBrowser, FindsEachHostOnceAskingOnlyForWhatIsMissing) {
         EXPECT_EQ(outcome.found, c.found) << c.what;
         EXPECT_EQ(outcome.queries, c.queries) << c.what;
         EXPECT_EQ(outcome.took, c.took) << c.what;
+    }
+}
+
+constexpr Ipv4 kFloodAt{10, 0, 0, 50};
+
+// "PREFIX" followed by `i` and `suffix` (built so, not with operator+ on a
+// literal, which MinGW's gcc 12 misreads as an overlapping copy).
+std::string Numbered(std::string prefix, int i, const char* suffix) {
+    prefix += std::to_string(i);
+    prefix += suffix;
+    return prefix;
+}
+
+// One sender's 400 services with their targets and addresses, in that order
+// of arrival; every eighth names an address that is not the sender's.
+std::vector<Record> Flood() {
+    std::vector<Record> flood;
+    for (int i = 0; i < 400; ++i) {
+        const std::string host = Numbered("f", i, ".local");
+        const std::string instance = Numbered("f", i, "._smb._tcp.local");
+        const Ipv4 address =
+            i % 8 == 7 ? Ipv4{10, 0, 9, static_cast<std::uint8_t>(i % 250)} : kFloodAt;
+        flood.push_back({"_smb._tcp.local", dns::kTypePtr, instance, {}, kFloodAt});
+        flood.push_back({instance, dns::kTypeSrv, host, {}, kFloodAt});
+        flood.push_back({host, dns::kTypeA, "", address, kFloodAt});
+    }
+    return flood;
+}
+
+// The flood's first 32 services, less those whose address is elsewhere.
+std::vector<std::string> FloodListed() {
+    std::vector<std::string> listed;
+    for (int i = 0; i < 32; ++i) {
+        if (i % 8 != 7) {
+            listed.push_back(Numbered("f", i, ".local@50"));
+        }
+    }
+    return listed;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> lines) {
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+TEST(DnsSdBrowser, TakesFromEachSenderOnlyItsShareAndOnlyWhatWasAsked) {
+    const std::map<std::string, int> browsed{{"12 _smb._tcp.local", 3},
+                                             {"12 _workstation._tcp.local", 3},
+                                             {"12 _device-info._tcp.local", 3}};
+    auto with = [&](std::map<std::string, int> more) {
+        more.insert(browsed.begin(), browsed.end());
+        return more;
+    };
+    std::vector<std::string> floodAndNas = FloodListed();
+    floodAndNas.push_back("nas-sala.local@21");
+    const Record nasAElsewhere{"nas-sala.local", dns::kTypeA, "", {10, 0, 0, 99}};
+    const Record nasGone{
+        "_smb._tcp.local", dns::kTypePtr, "nas da sala._smb._tcp.local", {}, kNasAt, 0};
+    const Record nasAGone{"nas-sala.local", dns::kTypeA, "", kNasAt, kNasAt, 0};
+    // Records nobody asked for, each with all it would take to be listed.
+    const std::vector<Record> unasked{
+        {"_http._tcp.local", dns::kTypePtr, "web._http._tcp.local", {}, kFloodAt},
+        {"web._http._tcp.local", dns::kTypeSrv, "web.local", {}, kFloodAt},
+        {"web.local", dns::kTypeA, "", kFloodAt, kFloodAt},
+        {"solto._smb._tcp.local", dns::kTypeSrv, "solto.local", {}, kFloodAt},
+        {"solto.local", dns::kTypeA, "", kFloodAt, kFloodAt},
+        // Another sender's target, given an address by the flood.
+        {"nas-sala.local", dns::kTypeA, "", kFloodAt, kFloodAt},
+    };
+    // A service said goodbye to ahead of its records, and a host whose
+    // address is said goodbye to after them.
+    const std::vector<Record> goodbyes{
+        {"_smb._tcp.local", dns::kTypePtr, "adeus._smb._tcp.local", {}, kFloodAt, 0},
+        {"adeus._smb._tcp.local", dns::kTypeSrv, "adeus.local", {}, kFloodAt},
+        {"adeus.local", dns::kTypeA, "", kFloodAt, kFloodAt},
+        {"_smb._tcp.local", dns::kTypePtr, "tchau._smb._tcp.local", {}, kFloodAt},
+        {"tchau._smb._tcp.local", dns::kTypeSrv, "tchau.local", {}, kFloodAt},
+        {"tchau.local", dns::kTypeA, "", kFloodAt, kFloodAt},
+        {"tchau.local", dns::kTypeA, "", kFloodAt, kFloodAt, 0},
+    };
+    std::vector<Record> goodbyesThenFlood = goodbyes;
+    for (const Record& record : Flood()) {
+        goodbyesThenFlood.push_back(record);
+    }
+    // The flood's services at addresses elsewhere are asked for their address.
+    std::map<std::string, int> floodQueries = with({});
+    for (const int i : {7, 15, 23, 31}) {
+        floodQueries[Numbered("1 f", i, ".local")] = 3;
+    }
+    // "tchau" was taken, so the flood's share ends a service sooner, before
+    // f31, whose address was elsewhere anyway.
+    std::map<std::string, int> goodbyeQueries = floodQueries;
+    goodbyeQueries.erase("1 f31.local");
+    goodbyeQueries["1 tchau.local"] = 3;
+    const struct {
+        const char* what;
+        Zone zone;
+        std::vector<std::string> found;
+        std::map<std::string, int> queries;
+    } cases[] = {
+        {"400 services from one sender beside an honest NAS: the NAS listed, the flood cut at 32",
+         {{kNasPtr, kNasSrv, kNasA}, true, false, Flood()},
+         Sorted(floodAndNas),
+         floodQueries},
+        {"an address that is not the sender's is dropped and asked for",
+         {{kNasPtr, kNasSrv, nasAElsewhere}, true, false},
+         {},
+         with({{"1 nas-sala.local", 3}})},
+        {"records nobody asked for are dropped", {{}, true, false, unasked}, {}, browsed},
+        {"the NAS's address from another sender is not the NAS's",
+         {{kNasPtr, kNasSrv}, true, false, unasked},
+         {},
+         with({{"1 nas-sala.local", 3}})},
+        {"a service said goodbye to is not listed",
+         {{kNasPtr, kNasSrv, kNasA, nasGone}, true, false},
+         {},
+         browsed},
+        {"an address said goodbye to is not listed, and asked for again",
+         {{kNasPtr, kNasSrv, kNasA, nasAGone}, true, false},
+         {},
+         with({{"1 nas-sala.local", 3}})},
+        {"goodbyes take no share; a service taken and then left keeps its place",
+         {{kNasPtr, kNasSrv, kNasA}, true, false, goodbyesThenFlood},
+         Sorted(floodAndNas),
+         goodbyeQueries},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = Browse(c.zone);
+        EXPECT_EQ(outcome.found, c.found) << c.what;
+        EXPECT_EQ(outcome.queries, c.queries) << c.what;
     }
 }
 

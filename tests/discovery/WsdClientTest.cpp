@@ -2,6 +2,7 @@
 // clock.
 #include "discovery/WsdClient.h"
 #include "TestXmlReader.h"
+#include "discovery/SeenMessages.h"
 #include "discovery/WsdMessages.h"
 
 #include "FakeClock.h"
@@ -36,6 +37,8 @@ struct Peer {
     bool answersAnotherProbe = false;
     // UDP loses the answer to the first Resolve for it.
     bool firstResolveLost = false;
+    // Characters its message ids are padded with.
+    std::size_t idPadding = 0;
 };
 
 std::string Text(std::span<const std::uint8_t> bytes) {
@@ -60,7 +63,8 @@ std::string Match(const std::string& action, const std::string& relatesTo, const
            "xmlns:d=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\"><s:Header><a:Action>"
            "http://schemas.xmlsoap.org/ws/2005/04/discovery/" +
            action + "</a:Action><a:MessageID>urn:uuid:reply-" + peer.endpoint + "-" +
-           std::to_string(serial) + "</a:MessageID><a:RelatesTo>" + relatesTo +
+           std::to_string(serial) + std::string(peer.idPadding, 'x') +
+           "</a:MessageID><a:RelatesTo>" + relatesTo +
            "</a:RelatesTo></s:Header><s:Body><d:" + action + "><d:" + kind +
            "><a:EndpointReference><a:Address>" + peer.endpoint +
            "</a:Address></a:EndpointReference><d:Types>wsdp:Device</d:Types>" +
@@ -313,6 +317,122 @@ TEST(WsdClient, AThousandDevicesAreCutAtTheBound) {
     EXPECT_EQ(run.gets, 256);
     EXPECT_EQ(run.found.size(), 256u);
     EXPECT_EQ(run.resolves, 0);
+}
+
+// 300 devices at one address, each to be resolved, ahead of an honest PC.
+std::vector<Peer> FloodBesidePc(std::size_t idPadding) {
+    std::vector<Peer> peers;
+    for (int i = 0; i < 300; ++i) {
+        const std::string id = std::to_string(i);
+        peers.push_back({"urn:uuid:f" + id,
+                         {10, 0, 0, 66},
+                         false,
+                         "http://10.0.0.66:5357/" + id,
+                         "F" + id + "/Workgroup:G",
+                         false,
+                         false,
+                         false,
+                         idPadding});
+    }
+    peers.push_back({"urn:uuid:pc",
+                     {10, 0, 0, 11},
+                     true,
+                     "http://10.0.0.11:5357/pc",
+                     "PC/Workgroup:ESCRITORIO"});
+    return peers;
+}
+
+TEST(WsdClient, OneSenderTakesOnlyItsShare) {
+    std::vector<std::string> flood;
+    for (int i = 0; i < 32; ++i) {
+        // Appended, not added to a literal, which MinGW's gcc 12 misreads as
+        // an overlapping copy.
+        std::string line = "F";
+        line += std::to_string(i);
+        line += "/G@10.0.0.66";
+        flood.push_back(line);
+    }
+    std::vector<std::string> floodAndPc = flood;
+    floodAndPc.push_back("PC/ESCRITORIO@10.0.0.11");
+    std::sort(floodAndPc.begin(), floodAndPc.end());
+    const struct {
+        const char* what;
+        std::size_t idPadding;
+        std::size_t maxDevices;
+        std::size_t perSender;
+        std::vector<std::string> found;
+        int resolves;
+        int gets;
+    } cases[] = {
+        // The first 32 devices, in the order they came, are resolved once
+        // each and fetched; the other 268 cost nothing.
+        {"300 endpoints from one sender beside an honest PC", 0, 256, 32, floodAndPc, 32, 33},
+        {"the same with 60 KB message ids", 60 * 1024, 256, 32, floodAndPc, 32, 33},
+        // The bound for all senders, just above one share, still holds the PC.
+        {"a bound for all senders a little above one sender's share", 0, 40, 32, floodAndPc, 32,
+         33},
+        {"a smaller share",
+         0,
+         256,
+         2,
+         {"F0/G@10.0.0.66", "F1/G@10.0.0.66", "PC/ESCRITORIO@10.0.0.11"},
+         2,
+         3},
+    };
+    for (const auto& c : cases) {
+        WsdTiming timing{{{0ms, 50ms}, 100ms}, 200ms, 8};
+        timing.maxDevices = c.maxDevices;
+        timing.perSender = c.perSender;
+        const Outcome run = Discover(FloodBesidePc(c.idPadding), timing);
+        EXPECT_EQ(run.found, c.found) << c.what;
+        EXPECT_EQ(run.probes, 2) << c.what;
+        EXPECT_EQ(run.resolves, c.resolves) << c.what;
+        EXPECT_EQ(run.gets, c.gets) << c.what;
+    }
+}
+
+TEST(SeenMessages, RemembersABoundedNumberOfIdsOfAnyLength) {
+    const std::string huge(60 * 1024, 'x');
+    const struct {
+        const char* what;
+        std::size_t capacity;
+        std::vector<std::string> ids;
+        // What each Insert returns.
+        std::vector<bool> fresh;
+        std::size_t size;
+    } cases[] = {
+        {"a repeat is seen", 4, {"a", "b", "a", "b"}, {true, true, false, false}, 2},
+        {"ids differing only at their end",
+         4,
+         {huge + "1", huge + "2", huge + "1"},
+         {true, true, false},
+         2},
+        {"the oldest is forgotten first",
+         2,
+         {"a", "b", "c", "b", "a"},
+         {true, true, true, false, true},
+         2},
+        {"an empty id", 2, {"", ""}, {true, false}, 1},
+    };
+    for (const auto& c : cases) {
+        SeenMessages seen(c.capacity);
+        std::vector<bool> fresh;
+        for (const std::string& id : c.ids) {
+            fresh.push_back(seen.Insert(id));
+        }
+        EXPECT_EQ(fresh, c.fresh) << c.what;
+        EXPECT_EQ(seen.size(), c.size) << c.what;
+    }
+    // Ten thousand 60 KB ids leave the table at its bound: it holds digests,
+    // not the ids, whose 600 MB would not fit.
+    SeenMessages seen(4096);
+    std::string id = huge;
+    for (int i = 0; i < 10000; ++i) {
+        id.replace(0, 8, std::to_string(10000000 + i));
+        EXPECT_TRUE(seen.Insert(id));
+    }
+    EXPECT_EQ(seen.size(), 4096u);
+    EXPECT_FALSE(seen.Insert(id));
 }
 
 } // namespace

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# The report without a window, as the client of the modern network with a
-# hostile peer on it (tarpit_peer.py): 200 computers of its own announced
-# through WS-Discovery, TCP 139 and 445 that accept and never answer, an XML
-# path bomb, and addresses at the client's loopback, at another host, through
-# user information, at a host name and at a server that trickles. The run must
-# end within 3 s in under 100 MB, list every honest machine with its address,
-# never connect to 139 or 445 of any machine it lists, and never reach the
-# listener waiting on its own loopback. Machines merge by the address they were
-# found at, so the peer's 200 names, all at its one address, are one line.
+# The report without a window, run as an unprivileged user, as the client of
+# the modern network with a hostile peer on it (tarpit_peer.py): 200 computers
+# of its own announced through WS-Discovery, TCP 139 and 445 that accept and
+# never answer, an XML path bomb, and addresses at the client's loopback, at
+# another host, through user information, at a host name and at a server that
+# trickles. The run must end within 3 s in under 100 MB, list every honest
+# machine with its address, never connect to 139 or 445 of any machine it
+# lists, and never reach the listener waiting on its own loopback. Machines
+# merge by the address they were found at, so the peer's 200 names, all at its
+# one address, are one line.
 # usage: hostile_peer.sh STATE_DIR PROGRAM
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -52,7 +53,9 @@ bash "$network" client "$state" python3 -c '
 import resource, subprocess, sys
 status = subprocess.run(sys.argv[2:]).returncode
 open(sys.argv[1], "w").write("%d\n" % resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)
-sys.exit(status)' "$work/peak-kb" "$program" --relatorio >"$work/report.txt" 2>"$work/errors.txt" ||
+sys.exit(status)' "$work/peak-kb" setpriv --reuid=nobody --regid=nogroup --clear-groups \
+    --inh-caps=-all env HOME=/nonexistent "$program" --relatorio >"$work/report.txt" \
+    2>"$work/errors.txt" ||
     fail "--relatorio ended with status $?: $(cat "$work/errors.txt")"
 took=$((($(date +%s%N) - started) / 1000000))
 limit=${VEXOR_HOSTILE_LIMIT_MS:-3000}

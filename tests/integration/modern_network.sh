@@ -13,6 +13,8 @@
 #   modern_network.sh expected-report STATE_DIR   the IP.txt a refresh should print
 #   modern_network.sh tarpit-start STATE_DIR   add the hostile peer (tarpit_peer.py)
 #   modern_network.sh tarpit-stop STATE_DIR    remove it
+#   modern_network.sh flood-start STATE_DIR    add a flooding peer (flood_peer.py)
+#   modern_network.sh flood-stop STATE_DIR     remove it
 #   modern_network.sh down STATE_DIR           stop everything, remove the namespaces
 #
 # Where network namespaces are not permitted, "up" leaves STATE_DIR.skip saying so.
@@ -44,6 +46,8 @@ fi
 FIREWALLED="DEMETER macbook"
 TARPIT_ADDRESS=$SUBNET.30
 TARPIT_NAMES=200
+FLOOD_ADDRESS=$SUBNET.31
+FLOOD_DEVICES=300
 CLIENT_ADDRESS=$SUBNET.100
 SAMBA_DIRS="etc:/etc/samba run:/run/samba lib:/var/lib/samba cache:/var/cache/samba log:/var/log/samba"
 . "$(dirname "$0")/netns_lib.sh"
@@ -323,6 +327,31 @@ tarpit-stop)
         ip netns del "$(ns TARPIT)"
     fi
     ip -n "$PREFIX-br" link del vw30-b 2>/dev/null || true
+    ;;
+flood-start)
+    bash "$0" flood-stop "$state"
+    mkdir -p "$state/flood"
+    add_host_namespace "$(ns FLOOD)" "$FLOOD_ADDRESS" w31
+    ip netns exec "$(ns FLOOD)" python3 "$(dirname "$0")/flood_peer.py" "$FLOOD_ADDRESS" \
+        "$FLOOD_DEVICES" >"$state/flood/peer.log" 2>&1 &
+    echo $! >"$state/flood/peer.pid"
+    for _ in $(seq 50); do
+        grep -qs ready "$state/flood/peer.log" &&
+            ip netns exec "$(ns CLIENTE)" python3 "$(dirname "$0")/flood_peer.py" ready \
+                "$FLOOD_ADDRESS" && exit 0
+        sleep 0.1
+    done
+    echo "the flooding peer did not start" >&2
+    exit 1
+    ;;
+flood-stop)
+    stop_pids "$state/flood/peer.pid"
+    rm -f "$state/flood/peer.pid"
+    if ip netns list 2>/dev/null | grep -q "^$(ns FLOOD)\b"; then
+        ip netns pids "$(ns FLOOD)" | xargs -r kill -9 2>/dev/null || true
+        ip netns del "$(ns FLOOD)"
+    fi
+    ip -n "$PREFIX-br" link del vw31-b 2>/dev/null || true
     ;;
 down)
     for line in "${HOSTS[@]}" "CLIENTE"; do
