@@ -14,6 +14,7 @@ TARGETS="vexormoralto bench_sweep"
 NETWORK=silent_network.sh
 export VEXOR_NETNS_PREFIX=${VEXOR_NETNS_PREFIX:-vxb}
 . bench/network_bench_lib.sh
+ensure_packages nmap arp-scan
 runs=${BENCH_RUNS:-5}
 program="$PWD/$build/src/vexormoralto"
 sweep="$PWD/$build/bench/bench_sweep"
