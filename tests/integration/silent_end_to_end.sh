@@ -99,6 +99,13 @@ run --relatorio >"$work/report.txt" 2>"$work/errors.txt" ||
 took=$((($(date +%s%N) - started) / 1000000))
 if [ "$system" = linux ]; then
     took=$(cat "$own/took-ms")
+else
+    # Wine's GetIpNetTable2 reports every complete entry of the kernel's table
+    # as Reachable, the departed machine's stale one too (Windows itself says
+    # Stale, which the Windows rule does not count, as the sweep's table tests
+    # show): under Wine that line is set aside, and the rest must match.
+    grep -av '^- 10\.211\.79\.60 ' "$work/report.txt" >"$work/report-wine.txt" || true
+    mv "$work/report-wine.txt" "$work/report.txt"
 fi
 cmp -s "$work/expected.txt" "$work/report.txt" || {
     diff <(tr -d '\r' <"$work/expected.txt") <(tr -d '\r' <"$work/report.txt") >&2 || true
