@@ -319,7 +319,8 @@ user)
     # An ordinary user, whose home cannot be found: whatever a library would
     # print about it must not reach the report.
     in_client setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps=-all \
-        env -i PATH=/usr/bin:/bin HOME=/nonexistent LANG=C.UTF-8 "$@"
+        env -i PATH=/usr/bin:/bin HOME=/nonexistent LANG=C.UTF-8 \
+        ${ASAN_OPTIONS:+"ASAN_OPTIONS=$ASAN_OPTIONS"} "$@"
     ;;
 stale)
     # Every test starts as a client that has talked to nobody lately, but for
