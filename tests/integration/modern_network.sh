@@ -327,6 +327,9 @@ tarpit-stop)
         ip netns del "$(ns TARPIT)"
     fi
     ip -n "$PREFIX-br" link del vw30-b 2>/dev/null || true
+    # The client forgets the peer as it would a minute later; until then the
+    # sweep rightly lists a machine confirmed on the link moments ago.
+    ip -n "$(ns CLIENTE)" neigh flush to "$TARPIT_ADDRESS" 2>/dev/null || true
     ;;
 flood-start)
     bash "$0" flood-stop "$state"
@@ -352,6 +355,9 @@ flood-stop)
         ip netns del "$(ns FLOOD)"
     fi
     ip -n "$PREFIX-br" link del vw31-b 2>/dev/null || true
+    # The client forgets the peer as it would a minute later; until then the
+    # sweep rightly lists a machine confirmed on the link moments ago.
+    ip -n "$(ns CLIENTE)" neigh flush to "$FLOOD_ADDRESS" 2>/dev/null || true
     ;;
 down)
     for line in "${HOSTS[@]}" "CLIENTE"; do
