@@ -52,6 +52,22 @@ CLIENT_ADDRESS=$SUBNET.100
 SAMBA_DIRS="etc:/etc/samba run:/run/samba lib:/var/lib/samba cache:/var/cache/samba log:/var/log/samba"
 . "$(dirname "$0")/netns_lib.sh"
 
+# Stops a hostile peer (NAME, its state folder, its address, its bridge link)
+# started by tarpit-start or flood-start, by its PID and then its namespace.
+stop_peer() {
+    local name=$1 dir=$2 address=$3 link=$4
+    stop_pids "$state/$dir/peer.pid"
+    rm -f "$state/$dir/peer.pid"
+    if ip netns list 2>/dev/null | grep -q "^$(ns "$name")\b"; then
+        ip netns pids "$(ns "$name")" | xargs -r kill -9 2>/dev/null || true
+        ip netns del "$(ns "$name")"
+    fi
+    ip -n "$PREFIX-br" link del "$link" 2>/dev/null || true
+    # The client forgets the peer as it would a minute later; until then the
+    # sweep rightly lists a machine confirmed on the link moments ago.
+    ip -n "$(ns CLIENTE)" neigh flush to "$address" 2>/dev/null || true
+}
+
 command=${1:?usage: modern_network.sh up|client|expected-report|down STATE_DIR ...}
 state=${2:?state directory}
 shift 2
@@ -320,16 +336,7 @@ tarpit-start)
     exit 1
     ;;
 tarpit-stop)
-    stop_pids "$state/tarpit/peer.pid"
-    rm -f "$state/tarpit/peer.pid"
-    if ip netns list 2>/dev/null | grep -q "^$(ns TARPIT)\b"; then
-        ip netns pids "$(ns TARPIT)" | xargs -r kill -9 2>/dev/null || true
-        ip netns del "$(ns TARPIT)"
-    fi
-    ip -n "$PREFIX-br" link del vw30-b 2>/dev/null || true
-    # The client forgets the peer as it would a minute later; until then the
-    # sweep rightly lists a machine confirmed on the link moments ago.
-    ip -n "$(ns CLIENTE)" neigh flush to "$TARPIT_ADDRESS" 2>/dev/null || true
+    stop_peer TARPIT tarpit "$TARPIT_ADDRESS" vw30-b
     ;;
 flood-start)
     bash "$0" flood-stop "$state"
@@ -348,16 +355,7 @@ flood-start)
     exit 1
     ;;
 flood-stop)
-    stop_pids "$state/flood/peer.pid"
-    rm -f "$state/flood/peer.pid"
-    if ip netns list 2>/dev/null | grep -q "^$(ns FLOOD)\b"; then
-        ip netns pids "$(ns FLOOD)" | xargs -r kill -9 2>/dev/null || true
-        ip netns del "$(ns FLOOD)"
-    fi
-    ip -n "$PREFIX-br" link del vw31-b 2>/dev/null || true
-    # The client forgets the peer as it would a minute later; until then the
-    # sweep rightly lists a machine confirmed on the link moments ago.
-    ip -n "$(ns CLIENTE)" neigh flush to "$FLOOD_ADDRESS" 2>/dev/null || true
+    stop_peer FLOOD flood "$FLOOD_ADDRESS" vw31-b
     ;;
 down)
     for line in "${HOSTS[@]}" "CLIENTE"; do
