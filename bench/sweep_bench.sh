@@ -36,7 +36,7 @@ cold_run() {
 median_of() { for _ in $(seq "$runs"); do cold_run "$@"; done | median; }
 
 live=$(bash "$network" addresses "$state" | wc -l)
-subnet=$(bash "$network" addresses "$state" | head -n 1 | cut -d. -f1-3).0/24
+subnet=$(bash "$network" addresses "$state" | sed -n 1p | cut -d. -f1-3).0/24
 nmap_ms=$(median_of nmap -sn -n "$subnet")
 nmap_found=$(grep -c '^Nmap scan report' "$state/last-run.txt" || true)
 arp_ms=$(median_of arp-scan -l -I eth0)
