@@ -3,8 +3,8 @@
 // nothing behind it: no form, no start-up lookups, no network. What a window of
 // these controls costs in Qt, whatever program it belongs to.
 #include "FirstPaint.h"
-#include "main_window/WindowDescription.h"
-#include "platform/qt/QtMainWindow.h"
+#include "backends/qt/QtMainWindow.h"
+#include "core/main_window/WindowDescription.h"
 
 #include <QApplication>
 

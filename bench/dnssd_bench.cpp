@@ -1,11 +1,11 @@
 // The DNS-SD source alone, as the program runs it on Linux: through
 // avahi-daemon, or by its own mDNS queries when told `--itself` (or when no
 // daemon answers). Prints each host found and the milliseconds taken.
-#include "platform/posix/AvahiDnsSd.h"
-#include "platform/posix/CurlHttp.h"
-#include "platform/posix/LibXml2Reader.h"
-#include "platform/posix/PosixDatagram.h"
-#include "platform/posix/PosixInterfaces.h"
+#include "backends/posix/AvahiDnsSd.h"
+#include "backends/posix/CurlHttp.h"
+#include "backends/posix/LibXml2Reader.h"
+#include "backends/posix/PosixDatagram.h"
+#include "backends/posix/PosixInterfaces.h"
 
 #include <chrono>
 #include <cstdio>

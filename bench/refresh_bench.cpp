@@ -4,9 +4,9 @@
 #include "FakeShell.h"
 #include "FakeSockets.h"
 #include "FakeWindow.h"
-#include "main_window/WindowDescription.h"
-#include "main_window/frmPrincipal.h"
-#include "platform/qt/QtMainWindow.h"
+#include "backends/qt/QtMainWindow.h"
+#include "core/main_window/WindowDescription.h"
+#include "core/main_window/frmPrincipal.h"
 
 #include <QApplication>
 #include <QListWidget>

@@ -1,6 +1,6 @@
 // Asks the local link for one name as the resolver's last step does, and prints
 // the answer and the milliseconds it took.
-#include "platform/posix/LocalLinkQuery.h"
+#include "backends/posix/LocalLinkQuery.h"
 
 #include <chrono>
 #include <cstdio>

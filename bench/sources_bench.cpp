@@ -1,14 +1,14 @@
 // Each source of the neighbourhood alone, one after another, as the program
 // runs them on Linux: the machines each reports, when it reported the last of
 // them, and the milliseconds it took to return.
-#include "discovery/SsdpClient.h"
-#include "discovery/WsdClient.h"
-#include "platform/posix/AvahiDnsSd.h"
-#include "platform/posix/CurlHttp.h"
-#include "platform/posix/LibXml2Reader.h"
-#include "platform/posix/PosixDatagram.h"
-#include "platform/posix/PosixInterfaces.h"
-#include "platform/posix/SmbNetwork.h"
+#include "backends/posix/AvahiDnsSd.h"
+#include "backends/posix/CurlHttp.h"
+#include "backends/posix/LibXml2Reader.h"
+#include "backends/posix/PosixDatagram.h"
+#include "backends/posix/PosixInterfaces.h"
+#include "backends/posix/SmbNetwork.h"
+#include "core/discovery/SsdpClient.h"
+#include "core/discovery/WsdClient.h"
 
 #include <atomic>
 #include <chrono>

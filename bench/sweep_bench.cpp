@@ -2,15 +2,15 @@
 // source: one refresh's worth through the merged neighbourhood, then each line
 // as the walk and its address pass make it. Prints the lines and the seconds.
 #include "FakeWindow.h"
-#include "discovery/AddressNamer.h"
-#include "discovery/SweepSource.h"
-#include "network/modNetwork.h"
-#include "platform/posix/NetlinkNeighbours.h"
-#include "platform/posix/PosixDatagram.h"
-#include "platform/posix/PosixInterfaces.h"
-#include "platform/posix/PosixSockets.h"
-#include "platform/posix/ResolvConf.h"
-#include "resolver/clsIPHostResolver.h"
+#include "backends/posix/NetlinkNeighbours.h"
+#include "backends/posix/PosixDatagram.h"
+#include "backends/posix/PosixInterfaces.h"
+#include "backends/posix/PosixSockets.h"
+#include "backends/posix/ResolvConf.h"
+#include "core/discovery/AddressNamer.h"
+#include "core/discovery/SweepSource.h"
+#include "core/network/modNetwork.h"
+#include "core/resolver/clsIPHostResolver.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,10 +1,10 @@
 // One walk of the network neighbourhood plus a lookup of every machine found,
 // as a refresh makes them; prints the machines and the seconds taken.
 #include "FakeWindow.h"
-#include "network/modNetwork.h"
-#include "platform/posix/LinuxNetwork.h"
-#include "platform/posix/PosixSockets.h"
-#include "resolver/clsIPHostResolver.h"
+#include "backends/posix/LinuxNetwork.h"
+#include "backends/posix/PosixSockets.h"
+#include "core/network/modNetwork.h"
+#include "core/resolver/clsIPHostResolver.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,13 +1,63 @@
-# Each folder of src/ is one layer, built as a target of its own. A layer's code
+# The layers of src/, bottom to top: seams/ (interfaces and the plain types they
+# pass), base/ (helpers with no platform), then side by side core/ (the
+# program's logic) and backends/<system>/ (each implements seams), and app/
+# (the entry points, which wire backends to the core). A layer may use the
+# layers below it; folders of core/ may use one another; a backend uses no other
+# backend and not the core. Each folder of src/ is built as a target of its own. A layer's code
 # sees only its own folder and the folders it declares it uses (with whatever
 # those use in turn): its include path is a directory of links to exactly those
 # folders, so an include of any other folder, a backend from the core or one
 # backend from another, fails the build with "No such file or directory".
 
-# vexor_layer(TARGET FOLDER USES folder...): gives TARGET the view of FOLDER,
-# a folder under src/. Layers are declared after the layers they use.
+# The rank of a folder under src/: its place from the bottom of the house.
+function(vexor_layer_rank folder out)
+  string(REGEX REPLACE "/.*" "" top "${folder}")
+  set(ranks seams base core backends app)
+  list(FIND ranks "${top}" rank)
+  if(rank EQUAL -1)
+    message(FATAL_ERROR "${folder} is in no layer: src/ holds ${ranks}")
+  endif()
+  if(top STREQUAL "backends")
+    set(rank 2)
+  elseif(top STREQUAL "app")
+    set(rank 3)
+  endif()
+  set(${out} ${rank} PARENT_SCOPE)
+endfunction()
+
+# Whether FOLDER's code may include USED's, by the rule above.
+function(vexor_layer_may folder used out)
+  vexor_layer_rank(${folder} from)
+  vexor_layer_rank(${used} to)
+  string(REGEX REPLACE "/.*" "" from_top "${folder}")
+  string(REGEX REPLACE "/.*" "" to_top "${used}")
+  if(to LESS from OR used STREQUAL folder OR (from_top STREQUAL "core" AND to_top STREQUAL "core"))
+    set(${out} TRUE PARENT_SCOPE)
+  else()
+    set(${out} FALSE PARENT_SCOPE)
+  endif()
+endfunction()
+
+# vexor_layer(TARGET FOLDER USES folder... [REACHES folder...]): gives TARGET the
+# view of FOLDER, a folder under src/, and of the folders it uses. A folder the
+# rule above forbids is refused at configure time unless it is listed under
+# REACHES: the inclusions still to be taken out of the house, named where they
+# are made. Layers are declared after the layers they use.
 function(vexor_layer target folder)
-  cmake_parse_arguments(PARSE_ARGV 2 LAYER "" "" "USES")
+  cmake_parse_arguments(PARSE_ARGV 2 LAYER "" "" "USES;REACHES")
+  foreach(used IN LISTS LAYER_USES)
+    vexor_layer_may(${folder} ${used} allowed)
+    if(NOT allowed)
+      message(FATAL_ERROR "layer ${folder} may not use ${used}: a layer uses only the layers below it")
+    endif()
+  endforeach()
+  foreach(used IN LISTS LAYER_REACHES)
+    vexor_layer_may(${folder} ${used} allowed)
+    if(allowed)
+      message(FATAL_ERROR "layer ${folder} lists ${used} under REACHES, but may use it")
+    endif()
+  endforeach()
+  list(APPEND LAYER_USES ${LAYER_REACHES})
   string(MAKE_C_IDENTIFIER "${folder}" key)
   set_property(GLOBAL PROPERTY VEXOR_LAYER_USES_${key} "${LAYER_USES}")
   set(visible ${folder})

@@ -1,14 +1,14 @@
 #include "LinuxProgram.h"
 
-#include "cli/ReportCommand.h"
-#include "cli/ReportOptions.h"
-#include "main_window/WindowDescription.h"
-#include "main_window/frmPrincipal.h"
-#include "platform/posix/LinuxNetwork.h"
-#include "platform/posix/PosixShell.h"
-#include "platform/posix/PosixSockets.h"
-#include "platform/qt/QtMainWindow.h"
-#include "platform/qt/QtToolkit.h"
+#include "backends/posix/LinuxNetwork.h"
+#include "backends/posix/PosixShell.h"
+#include "backends/posix/PosixSockets.h"
+#include "backends/qt/QtMainWindow.h"
+#include "backends/qt/QtToolkit.h"
+#include "core/cli/ReportCommand.h"
+#include "core/cli/ReportOptions.h"
+#include "core/main_window/WindowDescription.h"
+#include "core/main_window/frmPrincipal.h"
 
 #include <QApplication>
 

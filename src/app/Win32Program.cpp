@@ -1,15 +1,15 @@
 #include "Win32Program.h"
 
-#include "cli/ReportCommand.h"
-#include "cli/ReportOptions.h"
-#include "main_window/WindowDescription.h"
-#include "main_window/frmPrincipal.h"
-#include "platform/win32/Win32Console.h"
-#include "platform/win32/Win32Neighbourhood.h"
-#include "platform/win32/Win32Shell.h"
-#include "platform/win32/Win32Sockets.h"
-#include "platform/win32/Win32Toolkit.h"
-#include "platform/win32/Win32Window.h"
+#include "backends/win32/Win32Console.h"
+#include "backends/win32/Win32Neighbourhood.h"
+#include "backends/win32/Win32Shell.h"
+#include "backends/win32/Win32Sockets.h"
+#include "backends/win32/Win32Toolkit.h"
+#include "backends/win32/Win32Window.h"
+#include "core/cli/ReportCommand.h"
+#include "core/cli/ReportOptions.h"
+#include "core/main_window/WindowDescription.h"
+#include "core/main_window/frmPrincipal.h"
 
 namespace vexor {
 namespace {

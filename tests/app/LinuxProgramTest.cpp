@@ -7,7 +7,7 @@
 #include "FakeShell.h"
 #include "FakeSockets.h"
 #include "StartupScenarios.h"
-#include "platform/qt/QtMainWindow.h"
+#include "backends/qt/QtMainWindow.h"
 
 #include <QApplication>
 #include <QLineEdit>

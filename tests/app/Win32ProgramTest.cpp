@@ -8,7 +8,7 @@
 #include "FakeShell.h"
 #include "FakeSockets.h"
 #include "StartupScenarios.h"
-#include "platform/win32/WinText.h"
+#include "backends/win32/WinText.h"
 
 #include <gtest/gtest.h>
 

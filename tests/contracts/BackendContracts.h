@@ -3,9 +3,9 @@
 // What every backend that fills a seam must do, written once as tables and run
 // over each backend: the POSIX suite runs them over PosixSockets and PosixShell,
 // the Win32 suite over Win32Sockets and Win32Shell.
-#include "platform/api/Shell.h"
-#include "platform/api/Sockets.h"
-#include "resolver/clsIPHostResolver.h"
+#include "core/resolver/clsIPHostResolver.h"
+#include "seams/Shell.h"
+#include "seams/Sockets.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/api/Clock.h"
+#include "seams/Clock.h"
 
 #include <chrono>
 #include <mutex>

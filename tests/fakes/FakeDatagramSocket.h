@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FakeClock.h"
-#include "platform/api/DiscoverySeams.h"
+#include "seams/DiscoverySeams.h"
 
 #include <algorithm>
 #include <chrono>

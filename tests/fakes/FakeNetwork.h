@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/api/NetworkEnumeration.h"
-#include "platform/common/ResourcePacker.h"
+#include "base/ResourcePacker.h"
+#include "seams/NetworkEnumeration.h"
 
 #include <map>
 #include <string>

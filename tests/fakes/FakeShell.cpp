@@ -1,7 +1,7 @@
 #include "FakeShell.h"
-#include "platform/common/Utf8Text.h"
+#include "base/Utf8Text.h"
 
-#include "platform/common/FileReplace.h"
+#include "base/FileReplace.h"
 
 #include <atomic>
 #include <fstream>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/api/Shell.h"
+#include "seams/Shell.h"
 
 #include <filesystem>
 #include <string>

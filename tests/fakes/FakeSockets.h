@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/api/Sockets.h"
+#include "seams/Sockets.h"
 
 #include <array>
 #include <map>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/api/Window.h"
+#include "seams/Window.h"
 
 #include <stdexcept>
 #include <string>

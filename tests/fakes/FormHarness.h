@@ -4,7 +4,7 @@
 #include "FakeShell.h"
 #include "FakeSockets.h"
 #include "FakeWindow.h"
-#include "main_window/frmPrincipal.h"
+#include "core/main_window/frmPrincipal.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 // The report builder over fuzzed lists: every line ends in CR LF, and every
 // list line appears in the report in order.
 #include "FakeWindow.h"
-#include "main_window/AddressReport.h"
+#include "core/main_window/AddressReport.h"
 
 #include <cstdlib>
 #include <string>

@@ -1,7 +1,7 @@
 // The address texts: what IsIPAddress accepts converts to the value its first
 // four parts give with the rest folded in, and a host record over fuzzed bytes
 // gives back exactly the dotted texts of its addresses.
-#include "resolver/AddressText.h"
+#include "core/resolver/AddressText.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -2,12 +2,12 @@
 // source byte, an address byte (the last of 10.0.0.x; 0 for none), a NUL-ended
 // name and a NUL-ended workgroup. DNS-SD records go through the DNS-SD answer
 // handling first.
-#include "discovery/DnsSdAnswer.h"
-#include "discovery/HostName.h"
-#include "discovery/Neighbourhood.h"
+#include "core/discovery/DnsSdAnswer.h"
+#include "core/discovery/HostName.h"
+#include "core/discovery/Neighbourhood.h"
 
-#include "discovery/NameCharacters.h"
-#include "platform/api/Utf8Codec.h"
+#include "core/discovery/NameCharacters.h"
+#include "seams/Utf8Codec.h"
 
 #include <cstdlib>
 #include <set>

@@ -1,7 +1,7 @@
 // Packs fuzzed entries into a caller's buffer of a fuzzed size with guard bytes
 // on both sides: nothing is written outside it, and every entry that fits reads
 // back as it went in.
-#include "platform/common/ResourcePacker.h"
+#include "base/ResourcePacker.h"
 
 #include <cstdlib>
 #include <cstring>

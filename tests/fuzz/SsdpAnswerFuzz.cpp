@@ -1,6 +1,6 @@
 // Reads any datagram as the answer to an M-SEARCH.
-#include "discovery/SsdpMessages.h"
-#include "discovery/WsdMessages.h"
+#include "core/discovery/SsdpMessages.h"
+#include "core/discovery/WsdMessages.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 // Reads any document as a UPnP device description, through libxml2.
-#include "discovery/Neighbourhood.h"
-#include "discovery/SsdpDescription.h"
-#include "platform/posix/LibXml2Reader.h"
+#include "backends/posix/LibXml2Reader.h"
+#include "core/discovery/Neighbourhood.h"
+#include "core/discovery/SsdpDescription.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 // The UTF-8 helpers: upper-casing keeps a valid text valid and keeps its length
 // in code points; the length never exceeds the byte count.
-#include "platform/common/Utf8Text.h"
+#include "base/Utf8Text.h"
 
 #include <cstdlib>
 #include <string>

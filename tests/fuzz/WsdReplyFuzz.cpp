@@ -1,6 +1,6 @@
 // Reads any document as a WS-Discovery reply and as metadata, through libxml2.
-#include "discovery/WsdMessages.h"
-#include "platform/posix/LibXml2Reader.h"
+#include "backends/posix/LibXml2Reader.h"
+#include "core/discovery/WsdMessages.h"
 
 #include <cstdlib>
 

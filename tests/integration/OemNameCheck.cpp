@@ -2,15 +2,15 @@
 // with the system's OEM code page, as the program does; prints what came back.
 // usage: oem_name_check BROADCAST NODE
 //   prints "address A.B.C.D" (or "address -") and "node NAME GROUP" (or "node -")
-#include "discovery/LinkNameQuery.h"
-#include "discovery/NetbiosMessages.h"
-#include "discovery/OemCodePage.h"
-#include "discovery/QueryEngine.h"
+#include "core/discovery/LinkNameQuery.h"
+#include "core/discovery/NetbiosMessages.h"
+#include "core/discovery/OemCodePage.h"
+#include "core/discovery/QueryEngine.h"
 
 #ifdef _WIN32
-#include "platform/win32/WinsockDatagram.h"
+#include "backends/win32/WinsockDatagram.h"
 #else
-#include "platform/posix/PosixDatagram.h"
+#include "backends/posix/PosixDatagram.h"
 #endif
 
 #include <chrono>

@@ -2,11 +2,11 @@
 // samba_network.sh brings up (see tests/CMakeLists.txt).
 #include "FakeShell.h"
 #include "FakeWindow.h"
-#include "main_window/frmPrincipal.h"
-#include "network/modNetwork.h"
-#include "platform/posix/LinuxNetwork.h"
-#include "platform/posix/PosixSockets.h"
-#include "resolver/clsIPHostResolver.h"
+#include "backends/posix/LinuxNetwork.h"
+#include "backends/posix/PosixSockets.h"
+#include "core/main_window/frmPrincipal.h"
+#include "core/network/modNetwork.h"
+#include "core/resolver/clsIPHostResolver.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,41 @@
+#include "LinuxNetwork.h"
+
+#include "AvahiDnsSd.h"
+#include "CurlHttp.h"
+#include "LibXml2Reader.h"
+#include "NetlinkNeighbours.h"
+#include "PosixDatagram.h"
+#include "PosixInterfaces.h"
+#include "PosixSockets.h"
+#include "ResolvConf.h"
+#include "SmbNetwork.h"
+#include "core/discovery/AddressNamer.h"
+#include "core/discovery/SsdpClient.h"
+#include "core/discovery/SweepSource.h"
+#include "core/discovery/WsdClient.h"
+
+namespace vexor {
+
+std::unique_ptr<MergedNetwork> MakeLinuxNetwork(std::shared_ptr<PosixNameResolver> resolver,
+                                                bool sweep) {
+    std::vector<std::shared_ptr<INeighbourhoodSource>> sources;
+    sources.push_back(std::make_shared<SmbBrowser>());
+    const DiscoverySeams seams{MulticastInterfaces, OpenPosixDatagramSocket, CurlPost,
+                               NewLibXml2Reader, CurlGet};
+    sources.push_back(std::make_shared<WsdSource>(seams));
+    sources.push_back(std::make_shared<LinuxDnsSdSource>(seams));
+    sources.push_back(std::make_shared<SsdpSource>(seams));
+    if (sweep) {
+        sources.push_back(std::make_shared<SweepSource>(
+            seams, NeighbourSeams{LocalInterfaces, ReadNetlinkNeighbours}, NetbiosCodePage()));
+    }
+    RefreshHooks hooks{[resolver](SteadyTime deadline) { resolver->BeginRefresh(deadline); },
+                       [resolver](const std::string& name) { resolver->Prefetch(name); }};
+    return std::make_unique<MergedNetwork>(
+        kSmbProviderName, std::move(sources), resolver->learntShared(), std::move(hooks),
+        MergedNetwork::kRefreshDeadline,
+        AddressNaming{std::make_shared<AddressNamer>(seams, ResolvConfServers, NetbiosCodePage()),
+                      LocalInterfaceAddresses});
+}
+
+} // namespace vexor

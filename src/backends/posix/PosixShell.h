@@ -1,0 +1,28 @@
+#pragma once
+
+#include "seams/Shell.h"
+
+#include <string>
+#include <vector>
+
+namespace vexor {
+
+// Files and desktop actions on Linux: the report is written in UTF-8, and the
+// desktop's opener shows it and the help page.
+class PosixShell : public IShell {
+  public:
+    FilePath programDirectory() override;
+    FilePath documentsDirectory() override;
+    bool canWriteIn(const FilePath& directory) override;
+    ShellResult writeReport(const FilePath& path, const std::string& text) override;
+    std::string reportBytes(const std::string& text) override { return text; }
+    std::string upperCase(const std::string& text) override;
+    ShellResult openInTextEditor(const FilePath& path) override;
+    ShellResult openInBrowser(const std::string& url) override;
+};
+
+// Starts `arguments` (the program looked up on PATH) without waiting for it; the
+// errno of a start that fails.
+ShellResult StartDetached(const std::vector<std::string>& arguments);
+
+} // namespace vexor

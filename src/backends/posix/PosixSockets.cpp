@@ -1,0 +1,105 @@
+#include "PosixSockets.h"
+#include "base/SocketAddress.h"
+#include "base/UniqueHandle.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <ifaddrs.h>
+#include <memory>
+#include <net/if.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <strings.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace vexor {
+namespace {
+
+// Winsock's own figure for the sockets a 1.1 library supports.
+constexpr std::uint16_t kMaxSockets = 32767;
+
+bool IsOwnHostName(const char* name) {
+    char own[256] = {};
+    return gethostname(own, sizeof own - 1) == 0 && own[0] != '\0' && strcasecmp(own, name) == 0;
+}
+
+} // namespace
+
+std::vector<Ipv4> LocalInterfaceAddresses() {
+    ifaddrs* raw = nullptr;
+    if (getifaddrs(&raw) != 0) {
+        return {};
+    }
+    const UniqueHandle<ifaddrs, freeifaddrs> list(raw);
+    std::vector<Ipv4> external;
+    std::vector<Ipv4> loopback;
+    for (const ifaddrs* entry = list.get(); entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET ||
+            (entry->ifa_flags & IFF_UP) == 0) {
+            continue;
+        }
+        ((entry->ifa_flags & IFF_LOOPBACK) != 0 ? loopback : external)
+            .push_back(AddressOf(entry->ifa_addr));
+    }
+    return external.empty() ? loopback : external;
+}
+
+PosixSockets::PosixSockets(std::shared_ptr<PosixNameResolver> resolver)
+    : resolver_(std::move(resolver)) {}
+
+int PosixSockets::startup(std::uint16_t /*versionRequested*/, SocketsStartupRecord& record) {
+    record.wVersion = kSocketsVersion11;
+    record.wHighVersion = kSocketsVersion11;
+    record.iMaxSockets = kMaxSockets;
+    return 0;
+}
+
+int PosixSockets::hostName(char* name, int length) {
+    if (length <= 0 || gethostname(name, static_cast<std::size_t>(length)) != 0) {
+        lastError_ = errno;
+        return kSocketError;
+    }
+    name[length - 1] = '\0';
+    return 0;
+}
+
+const HostEnt* PosixSockets::hostByName(const char* name) {
+    if (name == nullptr || name[0] == '\0') {
+        return nullptr;
+    }
+    if (IsOwnHostName(name)) {
+        if (const auto addresses = LocalInterfaceAddresses(); !addresses.empty()) {
+            return record_.Publish(name, addresses);
+        }
+    }
+    // A machine of this refresh's neighbourhood shows the address it was found
+    // at, line by line, whatever the resolvers would answer for its name.
+    if (auto listed = resolver_->learnt().Answer(name); !listed.empty()) {
+        return record_.Publish(name, listed);
+    }
+    auto answer = resolver_->Resolve(name);
+    if (answer.addresses.empty()) {
+        return nullptr;
+    }
+    return record_.Publish(std::move(answer.canonicalName), answer.addresses);
+}
+
+const HostEnt* PosixSockets::hostByAddr(const char* address, int length, int type) {
+    if (address == nullptr || length != 4 || type != kAfInet) {
+        return nullptr;
+    }
+    Ipv4 bytes{};
+    std::memcpy(bytes.data(), address, 4);
+    const sockaddr_in in = SocketAddressOf({bytes, 0});
+    char host[NI_MAXHOST] = {};
+    if (getnameinfo(reinterpret_cast<const sockaddr*>(&in), sizeof in, host, sizeof host, nullptr,
+                    0, NI_NAMEREQD) != 0) {
+        return nullptr;
+    }
+    return record_.Publish(host, {bytes});
+}
+
+} // namespace vexor

@@ -1,0 +1,551 @@
+// The merged neighbourhood over scripted sources: what the walk reads, what a
+// machine's open costs, and the refresh's one deadline.
+#include "core/discovery/MergedNetwork.h"
+#include "core/discovery/EnumerationBrowse.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+namespace vexor {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// A source that reports its machines, then optionally blocks until released
+// or throws; it counts its runs.
+class ScriptedSource : public INeighbourhoodSource {
+  public:
+    explicit ScriptedSource(std::vector<FoundMachine> machines, bool blocks = false,
+                            bool throws = false)
+        : machines_(std::move(machines)), blocks_(blocks), throws_(throws) {}
+
+    void Find(const FoundSink& found, Clock::time_point) override {
+        std::unique_lock lock(mutex_);
+        ++runs_;
+        lock.unlock();
+        for (const FoundMachine& machine : machines_) {
+            found(machine);
+        }
+        if (throws_) {
+            throw std::runtime_error("a source that fails");
+        }
+        lock.lock();
+        if (!blocks_) {
+            return;
+        }
+        released_.wait(lock, [&] { return !blocks_; });
+        lock.unlock();
+        // Reported after its refresh has ended: must be dropped.
+        found({MachineSource::BrowseList, "ATRASADO", "G", {10, 9, 9, 9}});
+    }
+    void Release() {
+        {
+            const std::lock_guard lock(mutex_);
+            blocks_ = false;
+        }
+        released_.notify_all();
+    }
+    int runs() {
+        const std::lock_guard lock(mutex_);
+        return runs_;
+    }
+
+  private:
+    std::vector<FoundMachine> machines_;
+    std::mutex mutex_;
+    std::condition_variable released_;
+    bool blocks_;
+    bool throws_;
+    int runs_ = 0;
+};
+
+struct Refresh {
+    // Every machine the walk reads, as "GROUP/\\NAME=status of its open,read".
+    std::vector<std::string> lines;
+    Clock::duration took{};
+};
+
+Refresh Walk(MergedNetwork& network) {
+    Refresh refresh;
+    const auto start = Clock::now();
+    std::vector<ResourceEntry> providers;
+    EXPECT_EQ(ReadContainer(network, nullptr, providers), net::kNoError);
+    refresh.took = Clock::now() - start;
+    for (const auto& provider : providers) {
+        NetResource providerRecord{0,
+                                   0,
+                                   provider.displayType,
+                                   provider.usage,
+                                   nullptr,
+                                   const_cast<char*>(provider.remoteName->c_str()),
+                                   nullptr,
+                                   nullptr};
+        std::vector<ResourceEntry> groups;
+        ReadContainer(network, &providerRecord, groups);
+        for (const auto& group : groups) {
+            NetResource groupRecord{
+                0,           0,       group.displayType,
+                group.usage, nullptr, const_cast<char*>(group.remoteName->c_str()),
+                nullptr,     nullptr};
+            std::vector<ResourceEntry> servers;
+            ReadContainer(network, &groupRecord, servers);
+            for (const auto& server : servers) {
+                NetResource serverRecord{0,
+                                         0,
+                                         server.displayType,
+                                         server.usage,
+                                         nullptr,
+                                         const_cast<char*>(server.remoteName->c_str()),
+                                         nullptr,
+                                         nullptr};
+                NetEnumHandle handle = nullptr;
+                const auto opened = network.openEnum(0, 0, 0, &serverRecord, &handle);
+                std::int32_t count = -1;
+                std::vector<NetResource> buffer(64);
+                auto size = static_cast<std::uint32_t>(buffer.size() * sizeof(NetResource));
+                const auto read = opened == net::kNoError
+                                      ? network.enumResource(handle, &count, buffer.data(), &size)
+                                      : opened;
+                network.closeEnum(handle);
+                refresh.lines.push_back(group.remoteName.value() + "/" + server.remoteName.value() +
+                                        "=" + std::to_string(opened) + "," + std::to_string(read));
+            }
+        }
+    }
+    return refresh;
+}
+
+TEST(MergedNetwork, ServersOpenFromMemoryAndEveryNameIsHandedOnAsSoonAsFound) {
+    auto browse = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::BrowseList, "APOLO", "CLASSICO", {}},
+                                  {MachineSource::BrowseList, "ATENA", "ESCRITORIO", {}}});
+    auto wsd = std::make_shared<ScriptedSource>(std::vector<FoundMachine>{
+        {MachineSource::WsDiscovery, "atena", "ESCRITORIO", {10, 0, 0, 12}},
+        {MachineSource::WsDiscovery, "zeus", "EMPRESA", {10, 0, 0, 14}}});
+    auto failing = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::DnsSd, "nas-sala.local", "", {10, 0, 0, 21}}},
+        false, true);
+    const auto learnt = std::make_shared<NameAnswerCache>();
+    learnt->Learn("VELHO", {{10, 1, 1, 1}});
+    std::mutex mutex;
+    std::vector<std::string> hooks;
+    auto record = [&](std::string what) {
+        const std::lock_guard lock(mutex);
+        hooks.push_back(std::move(what));
+    };
+    MergedNetwork network(
+        "Rede", {browse, wsd, failing}, learnt,
+        {[&](SteadyTime) { record("begin"); }, [&](const std::string& n) { record(n); }});
+    const Refresh refresh = Walk(network);
+
+    // Opening a machine succeeds and reads nothing: no source ran again for it.
+    EXPECT_EQ(refresh.lines,
+              (std::vector<std::string>{"CLASSICO/\\\\APOLO=0,259", "EMPRESA/\\\\zeus=0,259",
+                                        "ESCRITORIO/\\\\ATENA=0,259",
+                                        "Outras máquinas/\\\\nas-sala=0,259"}));
+    EXPECT_EQ(browse->runs() + wsd->runs() + failing->runs(), 3);
+    // Every source ended: the open did not wait for the deadline.
+    EXPECT_LT(refresh.took, 500ms);
+    std::sort(hooks.begin() + 1, hooks.end());
+    EXPECT_EQ(hooks,
+              (std::vector<std::string>{"begin", "APOLO", "ATENA", "atena", "nas-sala", "zeus"}));
+    // What this refresh learnt, and nothing of the one before.
+    EXPECT_EQ(learnt->Find("ATENA"), (std::vector<Ipv4>{{10, 0, 0, 12}}));
+    EXPECT_EQ(learnt->Find("nas-sala"), (std::vector<Ipv4>{{10, 0, 0, 21}}));
+    EXPECT_TRUE(learnt->Find("VELHO").empty());
+
+    NetResource unknown{0,
+                        0,
+                        net::kDisplayServer,
+                        net::kUsageContainer,
+                        nullptr,
+                        const_cast<char*>("\\\\DESCONHECIDO"),
+                        nullptr,
+                        nullptr};
+    NetEnumHandle handle = nullptr;
+    EXPECT_EQ(network.openEnum(0, 0, 0, &unknown, &handle), net::kErrorBadNetPath);
+    // A source that ended still lets go of what the refresh shared on its own
+    // thread, a moment after the refresh saw it end.
+    for (int i = 0; i < 500 && network.SourcesOverrunning(); ++i) {
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_FALSE(network.SourcesOverrunning());
+}
+
+TEST(MergedNetwork, ASourceThatNeverReturnsIsLeftBehindAtTheDeadline) {
+    auto stuck = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::BrowseList, "PRESO", "G", {}}}, true);
+    auto quick = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::WsDiscovery, "RAPIDO", "G", {10, 0, 0, 2}}});
+    const auto learnt = std::make_shared<NameAnswerCache>();
+    {
+        MergedNetwork network("Rede", {stuck, quick}, learnt, {}, 200ms);
+        const Refresh first = Walk(network);
+        EXPECT_EQ(first.lines,
+                  (std::vector<std::string>{"G/\\\\PRESO=0,259", "G/\\\\RAPIDO=0,259"}));
+        EXPECT_GE(first.took, 190ms);
+        EXPECT_LT(first.took, 400ms);
+        EXPECT_TRUE(network.SourcesOverrunning());
+
+        // The next refresh neither waits for the stuck source nor runs it beside itself.
+        const Refresh second = Walk(network);
+        EXPECT_EQ(second.lines, (std::vector<std::string>{"G/\\\\RAPIDO=0,259"}));
+        EXPECT_LT(second.took, 150ms);
+        EXPECT_EQ(stuck->runs(), 1);
+        EXPECT_EQ(quick->runs(), 2);
+        // The network goes while its source still runs: nothing waits for it.
+    }
+    stuck->Release();
+    // Its late report reaches nothing that was freed, and is dropped.
+    for (int i = 0; i < 100 && stuck.use_count() > 1; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(stuck.use_count(), 1);
+    EXPECT_TRUE(learnt->Find("ATRASADO").empty());
+}
+
+// A namer that answers from a table after a delay, whatever the deadline (as a
+// namer held up in the system might), and records what it was asked.
+class TableNamer : public IAddressNamer {
+  public:
+    TableNamer(std::vector<AddressName> answers, Clock::duration delay,
+               Clock::duration lingers = {})
+        : answers_(std::move(answers)), delay_(delay), lingers_(lingers) {}
+
+    void Name(const std::vector<NamingRequest>& requests, Clock::time_point deadline,
+              const AddressNameSink& found) override {
+        {
+            const std::lock_guard lock(mutex_);
+            for (const NamingRequest& request : requests) {
+                asked_.push_back(DottedAddress(request.address) +
+                                 (request.askNodeStatus ? "+nbstat" : ""));
+            }
+        }
+        std::this_thread::sleep_for(delay_);
+        for (const NamingRequest& request : requests) {
+            for (const AddressName& answer : answers_) {
+                if (answer.address == request.address && Clock::now() < deadline) {
+                    found(answer);
+                }
+            }
+        }
+        // Other questions still open, as a PTR asked of a silent DNS server.
+        std::this_thread::sleep_for(lingers_);
+    }
+    std::vector<std::string> asked() {
+        const std::lock_guard lock(mutex_);
+        auto sorted = asked_;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted;
+    }
+
+  private:
+    std::vector<AddressName> answers_;
+    Clock::duration delay_;
+    Clock::duration lingers_;
+    std::mutex mutex_;
+    std::vector<std::string> asked_;
+};
+
+// Every address a source reports is named once, the sweep's without asking its
+// node status again; the refresh waits for the names within its deadline, and
+// each line's name answers the walk's lookups with that line's address.
+TEST(MergedNetwork, AddressesAreNamedOnceAndEachLineAnswersWithItsOwnAddress) {
+    const Ipv4 own{10, 71, 0, 1};
+    auto sweep = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::Sweep, "", "", {10, 71, 0, 50}},
+                                  {MachineSource::Sweep, "RECEPÇÃO", "ESCRITORIO", {10, 71, 0, 7}},
+                                  {MachineSource::Sweep, "", "", own},
+                                  {MachineSource::Sweep, "", "", {10, 71, 0, 21}},
+                                  {MachineSource::Sweep, "", "", {10, 71, 0, 50}}});
+    auto wsd = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::WsDiscovery, "SERVIDOR", "", {10, 71, 0, 2}},
+                                  {MachineSource::WsDiscovery, "PC", "EMPRESA", {10, 71, 0, 22}}});
+    auto namer = std::make_shared<TableNamer>(
+        std::vector<AddressName>{{{10, 71, 0, 2}, NameOrigin::NodeStatus, "SRV", "EMPRESA"},
+                                 {{10, 71, 0, 21}, NameOrigin::Ptr, "pc", ""},
+                                 {{10, 71, 0, 7}, NameOrigin::Ptr, "recepcao-dns", ""}},
+        50ms);
+    const auto learnt = std::make_shared<NameAnswerCache>();
+    MergedNetwork network("Rede", {sweep, wsd}, learnt, {}, 1500ms,
+                          {namer, [own] { return std::vector<Ipv4>{own}; }});
+    const Refresh refresh = Walk(network);
+
+    EXPECT_EQ(refresh.lines,
+              (std::vector<std::string>{"EMPRESA/\\\\PC=0,259", "ESCRITORIO/\\\\RECEPÇÃO=0,259",
+                                        "Outras máquinas/\\\\10.71.0.50=0,259",
+                                        "Outras máquinas/\\\\pc=0,259",
+                                        "Outras máquinas/\\\\SERVIDOR=0,259"}));
+    EXPECT_LT(refresh.took, 1s);
+    // The own address is not asked; what the sweep asked is not asked again.
+    const auto asked = namer->asked();
+    EXPECT_EQ(asked, (std::vector<std::string>{"10.71.0.2+nbstat", "10.71.0.21",
+                                               "10.71.0.22+nbstat", "10.71.0.50", "10.71.0.7"}))
+        << ::testing::PrintToString(asked);
+    // Two lines named "PC": the walk's lookups get each line's address in turn.
+    EXPECT_EQ(learnt->Answer("PC"), (std::vector<Ipv4>{{10, 71, 0, 22}, {10, 71, 0, 21}}));
+    EXPECT_EQ(learnt->Answer("pc"), (std::vector<Ipv4>{{10, 71, 0, 21}, {10, 71, 0, 22}}));
+    EXPECT_EQ(learnt->Answer("PC"), (std::vector<Ipv4>{{10, 71, 0, 22}, {10, 71, 0, 21}}));
+    EXPECT_EQ(learnt->Answer("RECEPÇÃO"), (std::vector<Ipv4>{{10, 71, 0, 7}}));
+    EXPECT_EQ(learnt->Answer("10.71.0.50"), (std::vector<Ipv4>{{10, 71, 0, 50}}));
+}
+
+// Once every address has the name it announced or its node status's, the
+// questions still open cannot change a line: the refresh ends without them.
+TEST(MergedNetwork, TheRefreshEndsOnceEveryAddressHasItsFinalName) {
+    auto sweep = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::Sweep, "", "", {10, 71, 0, 9}},
+                                  {MachineSource::Sweep, "NOVO", "", {10, 71, 0, 8}}});
+    auto wsd = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::WsDiscovery, "SERVIDOR", "G", {10, 71, 0, 2}}});
+    auto namer = std::make_shared<TableNamer>(
+        std::vector<AddressName>{{{10, 71, 0, 9}, NameOrigin::Ptr, "velho-dns", ""},
+                                 {{10, 71, 0, 9}, NameOrigin::NodeStatus, "VELHO", "OFICINA"}},
+        20ms, 1s);
+    MergedNetwork network("Rede", {sweep, wsd}, std::make_shared<NameAnswerCache>(), {}, 1500ms,
+                          {namer, {}});
+    const Refresh refresh = Walk(network);
+    EXPECT_EQ(refresh.lines,
+              (std::vector<std::string>{"G/\\\\SERVIDOR=0,259", "OFICINA/\\\\VELHO=0,259",
+                                        "Outras máquinas/\\\\NOVO=0,259"}));
+    EXPECT_LT(refresh.took, 700ms);
+    // The namer still asks: the program would end without waiting for it.
+    EXPECT_TRUE(network.SourcesOverrunning());
+}
+
+// A namer that answers after the deadline costs nothing beyond it, and its
+// late answers are dropped.
+TEST(MergedNetwork, ANamerThatOverrunsIsLeftBehindAtTheDeadline) {
+    auto sweep = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::Sweep, "", "", {10, 71, 0, 9}}});
+    auto namer = std::make_shared<TableNamer>(
+        std::vector<AddressName>{{{10, 71, 0, 9}, NameOrigin::Ptr, "tarde", ""}}, 1s);
+    MergedNetwork network("Rede", {sweep}, std::make_shared<NameAnswerCache>(), {}, 200ms,
+                          {namer, {}});
+    const Refresh refresh = Walk(network);
+    EXPECT_EQ(refresh.lines, (std::vector<std::string>{"Outras máquinas/\\\\10.71.0.9=0,259"}));
+    EXPECT_GE(refresh.took, 190ms);
+    EXPECT_LT(refresh.took, 800ms);
+}
+
+// Held, by value, in what a refresh's sources share: the copy a source thread
+// releases records, as it goes, whether the network still counts that source
+// as running. The program's exit reads that count to decide whether libraries
+// may be torn down, so it must not drop while anything shared is alive.
+struct ReleaseWitness {
+    MergedNetwork** network;
+    std::atomic<bool>* watching;
+    std::promise<bool>* overrunningAtRelease;
+    ~ReleaseWitness() {
+        if (watching != nullptr && watching->exchange(false)) {
+            overrunningAtRelease->set_value((*network)->SourcesOverrunning());
+        }
+    }
+};
+
+TEST(MergedNetwork, ASourceCountsAsRunningUntilItHasReleasedWhatItShared) {
+    auto stuck = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::BrowseList, "PRESO", "G", {}}}, true);
+    MergedNetwork* raw = nullptr;
+    std::atomic<bool> watching{false};
+    std::promise<bool> overrunningAtRelease;
+    RefreshHooks hooks;
+    hooks.found = [witness = ReleaseWitness{&raw, &watching, &overrunningAtRelease}](
+                      const std::string&) { (void)witness; };
+    auto network = std::make_unique<MergedNetwork>(
+        "Rede", std::vector<std::shared_ptr<INeighbourhoodSource>>{stuck},
+        std::make_shared<NameAnswerCache>(), hooks, 20ms);
+    raw = network.get();
+    hooks = {};
+    Walk(*network);
+    EXPECT_TRUE(network->SourcesOverrunning());
+    // Only the stuck source's thread now holds the refresh's shared state.
+    watching = true;
+    stuck->Release();
+    auto released = overrunningAtRelease.get_future();
+    ASSERT_EQ(released.wait_for(10s), std::future_status::ready);
+    EXPECT_TRUE(released.get());
+    for (int i = 0; i < 500 && network->SourcesOverrunning(); ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_FALSE(network->SourcesOverrunning());
+}
+
+// A source whose library call outlives its Find counts as running until that
+// call has ended, though a later refresh runs it again.
+class AbandoningSource : public INeighbourhoodSource {
+  public:
+    void Find(const FoundSink& found, Clock::time_point) override {
+        ++runs;
+        found({MachineSource::BrowseList, "GUARDADO", "G", {}});
+    }
+    bool Busy() const override { return busy.load(); }
+    std::atomic<bool> busy{false};
+    std::atomic<int> runs{0};
+};
+
+TEST(MergedNetwork, ASourceStillBusyAfterItsFindHoldsTheExitButNotTheNextRefresh) {
+    auto source = std::make_shared<AbandoningSource>();
+    MergedNetwork network("Rede", {source}, std::make_shared<NameAnswerCache>(), {}, 200ms);
+    source->busy = true;
+    EXPECT_EQ(Walk(network).lines, (std::vector<std::string>{"G/\\\\GUARDADO=0,259"}));
+    EXPECT_TRUE(network.SourcesOverrunning());
+    EXPECT_EQ(Walk(network).lines, (std::vector<std::string>{"G/\\\\GUARDADO=0,259"}));
+    EXPECT_EQ(source->runs.load(), 2);
+    source->busy = false;
+    for (int i = 0; i < 500 && network.SourcesOverrunning(); ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_FALSE(network.SourcesOverrunning());
+}
+
+// A networking enumeration (WNet on Windows) that records every container
+// opened: a provider with one domain of two servers.
+class RecordingEnumeration : public INetworkEnumeration {
+  public:
+    explicit RecordingEnumeration(std::vector<std::string>& opened) : opened_(opened) {}
+    std::uint32_t openEnum(std::uint32_t, std::uint32_t, std::uint32_t,
+                           const NetResource* container, NetEnumHandle* handle) override {
+        const std::string name = container == nullptr ? "(raiz)" : container->lpRemoteName;
+        opened_.push_back(name);
+        std::vector<ResourceEntry> entries;
+        auto add = [&](std::uint32_t type, std::string remote) {
+            ResourceEntry entry;
+            entry.displayType = type;
+            entry.usage = net::kUsageContainer;
+            entry.remoteName = std::move(remote);
+            entries.push_back(std::move(entry));
+        };
+        if (container == nullptr) {
+            add(net::kDisplayNetwork, "Rede Microsoft Windows");
+        } else if (container->dwDisplayType == net::kDisplayNetwork) {
+            add(net::kDisplayDomain, "GRUPO");
+        } else if (container->dwDisplayType == net::kDisplayDomain) {
+            add(net::kDisplayServer, "\\\\ALFA");
+            add(net::kDisplayServer, "\\\\BETA");
+        }
+        listings_.push_back({std::move(entries), 0});
+        *handle = reinterpret_cast<NetEnumHandle>(listings_.size());
+        return net::kNoError;
+    }
+    std::uint32_t enumResource(NetEnumHandle handle, std::int32_t* count, void* buffer,
+                               std::uint32_t* size) override {
+        auto& [entries, next] = listings_[reinterpret_cast<std::uintptr_t>(handle) - 1];
+        return ReadResources(entries, next, count, buffer, size);
+    }
+    std::uint32_t closeEnum(NetEnumHandle) override { return net::kNoError; }
+
+  private:
+    std::vector<std::string>& opened_;
+    std::vector<std::pair<std::vector<ResourceEntry>, std::size_t>> listings_;
+};
+
+// The browse list is read through the system's enumeration down to its
+// domains; the walk then opens every machine, and none of those opens reaches
+// the system: no machine is ever connected to or offered credentials.
+TEST(MergedNetwork, TheBrowseListNeverOpensAServer) {
+    std::vector<std::string> opened;
+    auto browse =
+        std::make_shared<EnumerationSource>(std::make_unique<RecordingEnumeration>(opened));
+    MergedNetwork network("Rede", {browse}, std::make_shared<NameAnswerCache>());
+    const Refresh refresh = Walk(network);
+    EXPECT_EQ(refresh.lines,
+              (std::vector<std::string>{"GRUPO/\\\\ALFA=0,259", "GRUPO/\\\\BETA=0,259"}));
+    EXPECT_EQ(opened, (std::vector<std::string>{"(raiz)", "Rede Microsoft Windows", "GRUPO"}));
+}
+
+// Two domains of servers, the second one slow to open: a hook runs as each
+// container opens.
+class TwoDomainEnumeration : public INetworkEnumeration {
+  public:
+    explicit TwoDomainEnumeration(std::function<void(const std::string&)> opening)
+        : opening_(std::move(opening)) {}
+    std::uint32_t openEnum(std::uint32_t, std::uint32_t, std::uint32_t,
+                           const NetResource* container, NetEnumHandle* handle) override {
+        const std::string name = container == nullptr ? "(raiz)" : container->lpRemoteName;
+        opening_(name);
+        std::vector<ResourceEntry> entries;
+        auto add = [&](std::uint32_t type, std::string remote) {
+            ResourceEntry entry;
+            entry.displayType = type;
+            entry.remoteName = std::move(remote);
+            entries.push_back(std::move(entry));
+        };
+        if (container == nullptr) {
+            add(net::kDisplayNetwork, "Rede Microsoft Windows");
+        } else if (name == "Rede Microsoft Windows") {
+            add(net::kDisplayDomain, "PRIMEIRO");
+            add(net::kDisplayDomain, "LENTO");
+        } else if (name == "PRIMEIRO") {
+            add(net::kDisplayServer, "\\\\ALFA");
+            add(net::kDisplayServer, "\\\\BETA");
+        } else {
+            add(net::kDisplayServer, "\\\\GAMA");
+        }
+        listings_.push_back({std::move(entries), 0});
+        *handle = reinterpret_cast<NetEnumHandle>(listings_.size());
+        return net::kNoError;
+    }
+    std::uint32_t enumResource(NetEnumHandle handle, std::int32_t* count, void* buffer,
+                               std::uint32_t* size) override {
+        auto& [entries, next] = listings_[reinterpret_cast<std::uintptr_t>(handle) - 1];
+        return ReadResources(entries, next, count, buffer, size);
+    }
+    std::uint32_t closeEnum(NetEnumHandle) override { return net::kNoError; }
+
+  private:
+    std::function<void(const std::string&)> opening_;
+    std::vector<std::pair<std::vector<ResourceEntry>, std::size_t>> listings_;
+};
+
+// The browse list is reported as it is read, not once all of it is walked, so a
+// domain whose listing blocks past the deadline costs only its own machines;
+// past the deadline nothing more is opened.
+TEST(EnumerationBrowse, ReportsEachMachineAsItIsReadAndOpensNothingPastTheDeadline) {
+    const struct {
+        Clock::duration deadlineFromNow;
+        std::vector<std::string> reportedWhenLentoOpens;
+        std::vector<std::string> opened;
+    } cases[] = {
+        {1h,
+         {"PRIMEIRO/ALFA", "PRIMEIRO/BETA"},
+         {"(raiz)", "Rede Microsoft Windows", "PRIMEIRO", "LENTO"}},
+        {-1ms, {}, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> reported;
+        std::vector<std::string> opened;
+        std::vector<std::string> reportedWhenLentoOpens;
+        EnumerationSource source(
+            std::make_unique<TwoDomainEnumeration>([&](const std::string& name) {
+                opened.push_back(name);
+                if (name == "LENTO") {
+                    reportedWhenLentoOpens = reported;
+                }
+            }));
+        source.Find(
+            [&](FoundMachine machine) {
+                reported.push_back(machine.workgroup + "/" + machine.name);
+            },
+            Clock::now() + c.deadlineFromNow);
+        EXPECT_EQ(reportedWhenLentoOpens, c.reportedWhenLentoOpens);
+        EXPECT_EQ(opened, c.opened);
+        if (!c.opened.empty()) {
+            EXPECT_EQ(reported,
+                      (std::vector<std::string>{"PRIMEIRO/ALFA", "PRIMEIRO/BETA", "LENTO/GAMA"}));
+        }
+    }
+}
+
+} // namespace
+} // namespace vexor
