@@ -4,7 +4,7 @@
 // these controls costs in Qt, whatever program it belongs to.
 #include "FirstPaint.h"
 #include "backends/qt/QtMainWindow.h"
-#include "core/main_window/WindowDescription.h"
+#include "core/main_window/MainWindowDescription.h"
 
 #include <QApplication>
 

@@ -5,7 +5,7 @@
 #include "FakeSockets.h"
 #include "FakeWindow.h"
 #include "backends/qt/QtMainWindow.h"
-#include "core/main_window/WindowDescription.h"
+#include "core/main_window/MainWindowDescription.h"
 #include "core/main_window/frmPrincipal.h"
 
 #include <QApplication>

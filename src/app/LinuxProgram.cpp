@@ -7,7 +7,7 @@
 #include "backends/qt/QtToolkit.h"
 #include "core/cli/ReportCommand.h"
 #include "core/cli/ReportOptions.h"
-#include "core/main_window/WindowDescription.h"
+#include "core/main_window/MainWindowDescription.h"
 #include "core/main_window/frmPrincipal.h"
 
 #include <QApplication>

@@ -8,7 +8,7 @@
 #include "backends/win32/Win32Window.h"
 #include "core/cli/ReportCommand.h"
 #include "core/cli/ReportOptions.h"
-#include "core/main_window/WindowDescription.h"
+#include "core/main_window/MainWindowDescription.h"
 #include "core/main_window/frmPrincipal.h"
 
 namespace vexor {

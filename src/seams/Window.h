@@ -73,6 +73,14 @@ constexpr int kCtrl = 2;
 constexpr int kAlt = 4;
 } // namespace shift
 
+// The controls of the window that its handlers read and write.
+struct FormControls {
+    ITextBox& txtIPS;
+    IListBox& lstIPS;
+    IListBox& lstIPRede;
+    ILabel& rtlIPRede;
+};
+
 // The events a window toolkit delivers to the window's handlers, each run to its
 // end before the next one.
 class IFormEvents {

@@ -2,8 +2,7 @@
 
 #include "QtControls.h"
 #include "base/StaleInput.h"
-#include "core/main_window/WindowDescription.h"
-#include "core/main_window/frmPrincipal.h"
+#include "seams/WindowDescription.h"
 
 #include <QWidget>
 #include <cstdint>

@@ -3,8 +3,7 @@
 #include "Win32Controls.h"
 #include "base/StaleInput.h"
 #include "base/UniqueHandle.h"
-#include "core/main_window/WindowDescription.h"
-#include "core/main_window/frmPrincipal.h"
+#include "seams/WindowDescription.h"
 
 #include <cstdint>
 #include <functional>

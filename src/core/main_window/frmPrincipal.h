@@ -20,14 +20,6 @@ struct PlatformServices {
     IToolkit& toolkit;
 };
 
-// The controls of the window that its handlers read and write.
-struct FormControls {
-    ITextBox& txtIPS;
-    IListBox& lstIPS;
-    IListBox& lstIPRede;
-    ILabel& rtlIPRede;
-};
-
 constexpr std::uint16_t kKeyF5 = 116;
 constexpr const char* kHelpUrl = "http://www.vexormoralto.com.br/produtos/vexormoralto/ajuda.htm";
 constexpr const char* kReportFileName = "IP.txt";

@@ -4,7 +4,7 @@
 #include "FakeSockets.h"
 #include "FakeWindow.h"
 #include "RecordingSink.h"
-#include "core/main_window/WindowDescription.h"
+#include "core/main_window/MainWindowDescription.h"
 #include "core/main_window/frmPrincipal.h"
 
 #include <QApplication>

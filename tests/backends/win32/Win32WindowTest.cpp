@@ -5,7 +5,7 @@
 #include "FakeSockets.h"
 #include "FakeWindow.h"
 #include "RecordingSink.h"
-#include "core/main_window/WindowDescription.h"
+#include "core/main_window/MainWindowDescription.h"
 
 #include <gtest/gtest.h>
 
