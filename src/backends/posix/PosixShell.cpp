@@ -8,23 +8,19 @@
 #include <locale.h>
 #include <wctype.h>
 
-#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
 extern char** environ;
 
 namespace vexor {
-namespace {
-
-// How long the opener is given to say that it failed.
-constexpr std::chrono::milliseconds kOpenerWait{1500};
-
-} // namespace
-
 FilePath PosixShell::programDirectory() {
     std::error_code error;
     const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -75,7 +71,7 @@ ShellResult PosixShell::openInBrowser(const std::string& url) {
     return StartDetached({"xdg-open", url});
 }
 
-ShellResult StartDetached(const std::vector<std::string>& arguments) {
+ShellResult StartDetached(const std::vector<std::string>& arguments, const IClock& clock) {
     std::vector<char*> argv;
     for (const auto& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -86,33 +82,49 @@ ShellResult StartDetached(const std::vector<std::string>& arguments) {
     if (error != 0) {
         return ShellResult{error, std::strerror(error)};
     }
+    // A thread collects the exit status, so that no zombie stays behind
+    // however long the program runs; it outlives this call when need be.
+    struct Exit {
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool collected = false;
+        bool failed = false;
+        int status = 0;
+    };
+    const auto outcome = std::make_shared<Exit>();
+    try {
+        std::thread([child, outcome] {
+            int status = 0;
+            const pid_t done = waitpid(child, &status, 0);
+            {
+                const std::lock_guard lock(outcome->mutex);
+                outcome->collected = true;
+                outcome->failed = done != child;
+                outcome->status = status;
+            }
+            outcome->ended.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: the program started, and is not waited for.
+        return {};
+    }
     // The desktop's opener hands the file or page over and exits at once; one
     // that exits with a failure found no program for it. Waited for a short
     // while only: still running after that counts as started.
-    const auto deadline = std::chrono::steady_clock::now() + kOpenerWait;
-    while (std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        const pid_t done = waitpid(child, &status, WNOHANG);
-        if (done == child) {
-            if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
-                return ShellResult{WEXITSTATUS(status), arguments[0] + " terminou com o código " +
-                                                            std::to_string(WEXITSTATUS(status))};
-            }
-            if (WIFSIGNALED(status)) {
-                return ShellResult{128 + WTERMSIG(status), arguments[0] + " foi interrompido"};
-            }
-            return {};
-        }
-        if (done < 0) {
-            return {};
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::unique_lock lock(outcome->mutex);
+    if (!clock.WaitUntil(lock, outcome->ended, clock.Now() + kOpenerWait,
+                         [&] { return outcome->collected; }) ||
+        outcome->failed) {
+        return {};
     }
-    // Something must still collect the exit status so that no zombie stays behind.
-    std::thread([child] {
-        int status = 0;
-        waitpid(child, &status, 0);
-    }).detach();
+    if (WIFEXITED(outcome->status) && WEXITSTATUS(outcome->status) != 0) {
+        return ShellResult{WEXITSTATUS(outcome->status),
+                           arguments[0] + " terminou com o código " +
+                               std::to_string(WEXITSTATUS(outcome->status))};
+    }
+    if (WIFSIGNALED(outcome->status)) {
+        return ShellResult{128 + WTERMSIG(outcome->status), arguments[0] + " foi interrompido"};
+    }
     return {};
 }
 

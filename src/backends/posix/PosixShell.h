@@ -1,7 +1,9 @@
 #pragma once
 
+#include "seams/Clock.h"
 #include "seams/Shell.h"
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -21,8 +23,13 @@ class PosixShell : public IShell {
     ShellResult openInBrowser(const std::string& url) override;
 };
 
+// How long a started program is given, on the clock, to say that it failed.
+inline constexpr std::chrono::milliseconds kOpenerWait{1500};
+
 // Starts `arguments` (the program looked up on PATH) without waiting for it; the
-// errno of a start that fails.
-ShellResult StartDetached(const std::vector<std::string>& arguments);
+// errno of a start that fails, or the status of a program that fails within
+// kOpenerWait.
+ShellResult StartDetached(const std::vector<std::string>& arguments,
+                          const IClock& clock = SystemClock());
 
 } // namespace vexor

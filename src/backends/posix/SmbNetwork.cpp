@@ -254,7 +254,8 @@ struct SmbBrowser::Shared {
     }
 };
 
-SmbBrowser::SmbBrowser(Lister list) : shared_(std::make_shared<Shared>()) {
+SmbBrowser::SmbBrowser(Lister list, const IClock& clock)
+    : shared_(std::make_shared<Shared>()), clock_(clock) {
     shared_->list = std::move(list);
 }
 
@@ -299,7 +300,7 @@ void SmbBrowser::Find(const FoundSink& found, std::chrono::steady_clock::time_po
         reported = shared_->current.size();
         const bool done = shared_->completed != completed || !shared_->browsing;
         std::vector<FoundMachine> last;
-        const auto now = std::chrono::steady_clock::now();
+        const auto now = clock_.Now();
         if (!done && !served && now >= serveBy) {
             last = shared_->complete;
             served = true;
@@ -315,7 +316,7 @@ void SmbBrowser::Find(const FoundSink& found, std::chrono::steady_clock::time_po
             return;
         }
         lock.lock();
-        shared_->changed.wait_until(lock, served ? deadline : serveBy, [&] {
+        clock_.WaitUntil(lock, shared_->changed, served ? deadline : serveBy, [&] {
             return shared_->current.size() != reported || shared_->completed != completed;
         });
     }

@@ -39,9 +39,9 @@ struct SmbEntry {
 class SmbBrowser : public INeighbourhoodSource {
   public:
     // `list` reads one smb:// URL's entries (the errno of a failure otherwise);
-    // libsmbclient's when none is given.
+    // libsmbclient's when none is given. The deadline is on `clock`.
     using Lister = std::function<int(const std::string& url, std::vector<SmbEntry>& entries)>;
-    explicit SmbBrowser(Lister list = {});
+    explicit SmbBrowser(Lister list = {}, const IClock& clock = SystemClock());
     ~SmbBrowser() override;
     SmbBrowser(const SmbBrowser&) = delete;
     SmbBrowser& operator=(const SmbBrowser&) = delete;
@@ -58,6 +58,7 @@ class SmbBrowser : public INeighbourhoodSource {
 
   private:
     std::shared_ptr<Shared> shared_;
+    const IClock& clock_;
 };
 
 // True when libsmbclient would take `name`, asked for as a workgroup, as a

@@ -36,9 +36,8 @@ std::uint32_t ReadContainer(INetworkEnumeration& network, const NetResource* con
 }
 
 std::uint32_t ReadContainer(INetworkEnumeration& network, const NetResource* container,
-                            const EntriesRead& read,
-                            std::chrono::steady_clock::time_point deadline) {
-    if (std::chrono::steady_clock::now() >= deadline) {
+                            const EntriesRead& read, SteadyTime deadline, const IClock& clock) {
+    if (clock.Now() >= deadline) {
         return net::kNoError;
     }
     NetEnumHandle handle = nullptr;
@@ -50,7 +49,7 @@ std::uint32_t ReadContainer(INetworkEnumeration& network, const NetResource* con
     const EnumerationCloser closer(network, handle);
     std::vector<NetResource> buffer(kFirstBuffer / sizeof(NetResource));
     std::size_t total = 0;
-    while (total < kMaxEntriesPerContainer && std::chrono::steady_clock::now() < deadline) {
+    while (total < kMaxEntriesPerContainer && clock.Now() < deadline) {
         std::int32_t count = -1;
         auto size = static_cast<std::uint32_t>(buffer.size() * sizeof(NetResource));
         const std::uint32_t status = network.enumResource(handle, &count, buffer.data(), &size);
@@ -76,16 +75,17 @@ std::uint32_t ReadContainer(INetworkEnumeration& network, const NetResource* con
     return net::kNoError;
 }
 
-void BrowseEnumeration(INetworkEnumeration& network, const FoundSink& found,
-                       std::chrono::steady_clock::time_point deadline) {
+void BrowseEnumeration(INetworkEnumeration& network, const FoundSink& found, SteadyTime deadline,
+                       const IClock& clock) {
     std::vector<ResourceEntry> providers;
     ReadContainer(
-        network, nullptr, [&](auto& read) { MoveInto(providers, read); }, deadline);
+        network, nullptr, [&](auto& read) { MoveInto(providers, read); }, deadline, clock);
     for (const ResourceEntry& provider : providers) {
         const NetResource providerRecord = Record(provider);
         std::vector<ResourceEntry> domains;
         ReadContainer(
-            network, &providerRecord, [&](auto& read) { MoveInto(domains, read); }, deadline);
+            network, &providerRecord, [&](auto& read) { MoveInto(domains, read); }, deadline,
+            clock);
         for (const ResourceEntry& domain : domains) {
             if (domain.displayType != net::kDisplayDomain || !domain.remoteName) {
                 continue;
@@ -103,7 +103,7 @@ void BrowseEnumeration(INetworkEnumeration& network, const FoundSink& found,
                         }
                     }
                 },
-                deadline);
+                deadline, clock);
         }
     }
 }

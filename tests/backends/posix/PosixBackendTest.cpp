@@ -1,3 +1,4 @@
+#include "FakeClock.h"
 #include "FakeShell.h"
 #include "FakeWindow.h"
 #include "NamespaceRunner.h"
@@ -17,7 +18,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <future>
 #include <optional>
+#include <thread>
 #include <unistd.h>
 
 namespace vexor {
@@ -81,20 +84,25 @@ TEST(PosixSockets, KeepsTheSocketsContract) {
 
 TEST(LinuxNetwork, WalkWithoutANetworkEndsWithAnEmptyList) {
     const auto output = testing::RunInNetworkNamespace("", [] {
-        const auto network = MakeLinuxNetwork(std::make_shared<PosixNameResolver>());
-        fakes::FakeListBox list;
-        const auto start = std::chrono::steady_clock::now();
-        const bool result = ListNetworkMachines(*network, list);
-        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-                                 std::chrono::steady_clock::now() - start)
-                                 .count();
-        return std::string(result ? "true" : "false") + " " + std::to_string(list.lines.size()) +
-               (seconds < 30 ? " quick" : " slow");
+        // On a thread of its own, so that a walk that hangs fails the test
+        // rather than holding it; the namespace's process ends without it.
+        const auto walked = std::make_shared<std::promise<std::string>>();
+        auto outcome = walked->get_future();
+        std::thread([walked] {
+            const auto network = MakeLinuxNetwork(std::make_shared<PosixNameResolver>());
+            fakes::FakeListBox list;
+            const bool result = ListNetworkMachines(*network, list);
+            walked->set_value(std::string(result ? "true" : "false") + " " +
+                              std::to_string(list.lines.size()));
+        }).detach();
+        return outcome.wait_for(std::chrono::seconds(30)) == std::future_status::ready
+                   ? outcome.get()
+                   : std::string("hangs");
     });
     if (!output) {
         GTEST_SKIP() << "network namespaces are not permitted here";
     }
-    EXPECT_EQ(*output, "true 0 quick");
+    EXPECT_EQ(*output, "true 0");
 }
 
 // Opening the root runs every discovery source: only inside an empty namespace.
@@ -157,9 +165,26 @@ TEST(PosixShell, StartsProgramsAndReportsTheErrorOfOneThatCannotStart) {
         int error;
     } exits[] = {{{"false"}, 1}, {{"sh", "-c", "exit 3"}, 3}, {{"sleep", "5"}, 0}};
     for (const auto& c : exits) {
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(StartDetached(c.arguments).error, c.error) << c.arguments[0];
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        fakes::FakeClock clock;
+        auto started =
+            std::async(std::launch::async, [&] { return StartDetached(c.arguments, clock).error; });
+        const auto ended = [&] {
+            return started.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        };
+        // A program that exits is told at once; one still running, once the
+        // clock has moved past the wait and no earlier.
+        if (c.error == 0) {
+            ASSERT_TRUE(clock.AwaitWaiters(1, ended)) << c.arguments[0];
+            clock.Advance(kOpenerWait - std::chrono::milliseconds(1));
+            ASSERT_TRUE(clock.AwaitWaiters(1, ended)) << c.arguments[0];
+            EXPECT_FALSE(ended()) << c.arguments[0];
+            clock.Advance(std::chrono::milliseconds(1));
+        }
+        if (started.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+            ADD_FAILURE() << c.arguments[0] << " is waited for past its exit";
+            clock.Advance(std::chrono::hours(1));
+        }
+        EXPECT_EQ(started.get(), c.error) << c.arguments[0];
     }
     const ShellResult missing = StartDetached({"programa-que-nao-existe-vexor"});
     EXPECT_EQ(missing.error, ENOENT);

@@ -2,19 +2,23 @@
 // taken as a host, and a silent browse master costs nothing past the deadline.
 #include "backends/posix/SmbNetwork.h"
 
+#include "Eventually.h"
+#include "FakeClock.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <set>
-#include <thread>
 
 namespace vexor {
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using fakes::FakeClock;
 
 TEST(SmbBrowser, WorkgroupNamesThatSpellAHostAreRecognised) {
     const struct {
@@ -51,6 +55,11 @@ class ScriptedSmb {
         const auto urls = asked();
         return std::count(urls.begin(), urls.end(), "smb://");
     }
+    // Waits until a listing is held; false on a hang.
+    bool AwaitHeldListing() {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, 60s, [&] { return holding_; });
+    }
     // True when a held listing had to give up by itself: nobody waited for it.
     bool gaveUp() {
         const std::lock_guard lock(mutex_);
@@ -70,9 +79,12 @@ class ScriptedSmb {
             entries.push_back({kSmbServer, "ALFA", ""});
             entries.push_back({3u, "NAO", ""});
         } else if (url == "smb://LENTO/") {
+            holding_ = held_;
+            changed_.notify_all();
             if (!changed_.wait_for(lock, 20s, [&] { return !held_; })) {
                 gaveUp_ = true;
             }
+            holding_ = false;
             entries.push_back({kSmbServer, "LERDO", ""});
         } else if (url == "smb://GRUPOB/") {
             entries.push_back({kSmbServer, "BRAVO", ""});
@@ -87,30 +99,48 @@ class ScriptedSmb {
     std::condition_variable changed_;
     std::vector<std::string> asked_;
     bool held_ = false;
+    bool holding_ = false;
     bool gaveUp_ = false;
 };
 
 // A browse that has ended lets go of its thread soon after.
 bool Idle(const SmbBrowser& browser) {
-    for (int i = 0; i < 1000 && browser.Busy(); ++i) {
-        std::this_thread::sleep_for(10ms);
-    }
-    return !browser.Busy();
+    return fakes::Eventually([&] { return !browser.Busy(); });
 }
 
-std::set<std::string> Refresh(SmbBrowser& browser, Clock::duration bound) {
-    std::set<std::string> found;
-    browser.Find(
-        [&](FoundMachine machine) { found.insert(machine.workgroup + "/" + machine.name); },
-        Clock::now() + bound);
-    return found;
+// One refresh, on a thread of its own. A browse that ends is reported without
+// the clock moving; with `held`, once its listing is held and the refresh
+// waits for it, the clock moves to the deadline.
+std::set<std::string> Refresh(SmbBrowser& browser, FakeClock& clock, Clock::duration bound,
+                              ScriptedSmb* held = nullptr) {
+    const auto deadline = clock.Now() + bound;
+    auto refresh = std::async(std::launch::async, [&] {
+        std::set<std::string> found;
+        browser.Find(
+            [&](FoundMachine machine) { found.insert(machine.workgroup + "/" + machine.name); },
+            deadline);
+        return found;
+    });
+    const auto ended = [&] { return refresh.wait_for(0s) == std::future_status::ready; };
+    if (held != nullptr) {
+        EXPECT_TRUE(held->AwaitHeldListing());
+        EXPECT_TRUE(clock.AwaitWaiters(1, ended));
+        EXPECT_FALSE(ended()) << "ended before the deadline";
+        clock.AdvanceTo(deadline);
+    }
+    if (refresh.wait_for(60s) != std::future_status::ready) {
+        ADD_FAILURE() << "the refresh does not end";
+        clock.Advance(24h);
+    }
+    return refresh.get();
 }
 
 TEST(SmbBrowser, NoWorkgroupWhoseNameSpellsAHostIsAskedFor) {
     const auto smb = std::make_shared<ScriptedSmb>();
+    FakeClock clock;
     SmbBrowser browser(
-        [smb](const std::string& url, auto& entries) { return smb->List(url, entries); });
-    EXPECT_EQ(Refresh(browser, 10s),
+        [smb](const std::string& url, auto& entries) { return smb->List(url, entries); }, clock);
+    EXPECT_EQ(Refresh(browser, clock, 10s),
               (std::set<std::string>{"GRUPOA/ALFA", "LENTO/LERDO", "GRUPOB/BRAVO"}));
     EXPECT_EQ(smb->asked(), (std::vector<std::string>{"smb://", "smb://GRUPOA/", "smb://LENTO/",
                                                       "smb://GRUPOB/"}));
@@ -118,36 +148,38 @@ TEST(SmbBrowser, NoWorkgroupWhoseNameSpellsAHostIsAskedFor) {
 
 TEST(SmbBrowser, ASilentBrowseMasterIsAbandonedAtTheDeadlineAndTheLastListServed) {
     const auto smb = std::make_shared<ScriptedSmb>();
+    FakeClock clock;
     SmbBrowser browser(
-        [smb](const std::string& url, auto& entries) { return smb->List(url, entries); });
+        [smb](const std::string& url, auto& entries) { return smb->List(url, entries); }, clock);
     const std::set<std::string> everything{"GRUPOA/ALFA", "LENTO/LERDO", "GRUPOB/BRAVO"};
-    ASSERT_EQ(Refresh(browser, 10s), everything);
+    ASSERT_EQ(Refresh(browser, clock, 10s), everything);
     EXPECT_TRUE(Idle(browser));
 
     // LENTO's master goes silent: the refresh ends while its listing still
     // waits, with what the browse found and the last complete list.
     smb->Hold(true);
-    EXPECT_EQ(Refresh(browser, 300ms), everything);
+    EXPECT_EQ(Refresh(browser, clock, 300ms, smb.get()), everything);
     EXPECT_TRUE(browser.Busy());
     // A refresh while that browse still runs starts no second one beside it,
     // and still lists the browse list.
-    EXPECT_EQ(Refresh(browser, 300ms), everything);
+    EXPECT_EQ(Refresh(browser, clock, 300ms, smb.get()), everything);
     EXPECT_EQ(smb->browses(), 2);
 
     smb->Hold(false);
     EXPECT_TRUE(Idle(browser));
     EXPECT_FALSE(smb->gaveUp());
-    EXPECT_EQ(Refresh(browser, 10s), everything);
+    EXPECT_EQ(Refresh(browser, clock, 10s), everything);
     EXPECT_EQ(smb->browses(), 3);
 }
 
 // The first browse ever, held: what it has found so far is reported in time.
 TEST(SmbBrowser, WithNoCompleteListYetTheRefreshReportsWhatTheBrowseFound) {
     const auto smb = std::make_shared<ScriptedSmb>();
+    FakeClock clock;
     SmbBrowser browser(
-        [smb](const std::string& url, auto& entries) { return smb->List(url, entries); });
+        [smb](const std::string& url, auto& entries) { return smb->List(url, entries); }, clock);
     smb->Hold(true);
-    EXPECT_EQ(Refresh(browser, 300ms), (std::set<std::string>{"GRUPOA/ALFA"}));
+    EXPECT_EQ(Refresh(browser, clock, 300ms, smb.get()), (std::set<std::string>{"GRUPOA/ALFA"}));
     smb->Hold(false);
     EXPECT_TRUE(Idle(browser));
     EXPECT_FALSE(smb->gaveUp());

@@ -1,6 +1,8 @@
 // The merged neighbourhood over scripted sources: what the walk reads, what a
 // machine's open costs, and the refresh's one deadline.
 #include "core/discovery/MergedNetwork.h"
+#include "Eventually.h"
+#include "FakeClock.h"
 #include "core/discovery/EnumerationBrowse.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +22,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using fakes::Eventually;
+using fakes::FakeClock;
 
 // A source that reports its machines, then optionally blocks until released
 // or throws; it counts its runs.
@@ -36,6 +40,11 @@ class ScriptedSource : public INeighbourhoodSource {
         for (const FoundMachine& machine : machines_) {
             found(machine);
         }
+        {
+            const std::lock_guard reporting(mutex_);
+            ++reported_;
+        }
+        released_.notify_all();
         if (throws_) {
             throw std::runtime_error("a source that fails");
         }
@@ -59,6 +68,11 @@ class ScriptedSource : public INeighbourhoodSource {
         const std::lock_guard lock(mutex_);
         return runs_;
     }
+    // Waits until `runs` runs have reported all their machines; false on a hang.
+    bool AwaitReported(int runs) {
+        std::unique_lock lock(mutex_);
+        return released_.wait_for(lock, 60s, [&] { return reported_ >= runs; });
+    }
 
   private:
     std::vector<FoundMachine> machines_;
@@ -67,20 +81,22 @@ class ScriptedSource : public INeighbourhoodSource {
     bool blocks_;
     bool throws_;
     int runs_ = 0;
+    int reported_ = 0;
 };
 
 struct Refresh {
     // Every machine the walk reads, as "GROUP/\\NAME=status of its open,read".
     std::vector<std::string> lines;
+    // On the network's clock.
     Clock::duration took{};
 };
 
-Refresh Walk(MergedNetwork& network) {
+Refresh Walk(MergedNetwork& network, const IClock& clock) {
     Refresh refresh;
-    const auto start = Clock::now();
+    const auto start = clock.Now();
     std::vector<ResourceEntry> providers;
     EXPECT_EQ(ReadContainer(network, nullptr, providers), net::kNoError);
-    refresh.took = Clock::now() - start;
+    refresh.took = clock.Now() - start;
     for (const auto& provider : providers) {
         NetResource providerRecord{0,
                                    0,
@@ -125,6 +141,39 @@ Refresh Walk(MergedNetwork& network) {
     return refresh;
 }
 
+// A walk on a thread of its own, so that the test can move the clock under it.
+class BackgroundWalk {
+  public:
+    BackgroundWalk(MergedNetwork& network, FakeClock& clock)
+        : clock_(clock), result_(std::async(std::launch::async,
+                                            [&network, &clock] { return Walk(network, clock); })) {}
+    ~BackgroundWalk() {
+        if (result_.valid()) {
+            Finish();
+        }
+    }
+    bool Done() const { return result_.wait_for(0s) == std::future_status::ready; }
+    // True once the refresh and `others` more threads wait on the clock at its
+    // present time; false once the walk ended.
+    bool Waiting(std::size_t others = 0) const {
+        EXPECT_TRUE(clock_.AwaitWaiters(1 + others, [this] { return Done(); }))
+            << "the refresh hangs";
+        return !Done();
+    }
+    // The walk's result once it ends, without moving the clock.
+    Refresh Finish() {
+        if (result_.wait_for(60s) != std::future_status::ready) {
+            ADD_FAILURE() << "the walk does not end without the clock moving";
+            clock_.Advance(24h);
+        }
+        return result_.get();
+    }
+
+  private:
+    FakeClock& clock_;
+    std::future<Refresh> result_;
+};
+
 TEST(MergedNetwork, ServersOpenFromMemoryAndEveryNameIsHandedOnAsSoonAsFound) {
     auto browse = std::make_shared<ScriptedSource>(
         std::vector<FoundMachine>{{MachineSource::BrowseList, "APOLO", "CLASSICO", {}},
@@ -143,10 +192,13 @@ TEST(MergedNetwork, ServersOpenFromMemoryAndEveryNameIsHandedOnAsSoonAsFound) {
         const std::lock_guard lock(mutex);
         hooks.push_back(std::move(what));
     };
+    FakeClock clock;
     MergedNetwork network(
         "Rede", {browse, wsd, failing}, learnt,
-        {[&](SteadyTime) { record("begin"); }, [&](const std::string& n) { record(n); }});
-    const Refresh refresh = Walk(network);
+        {[&](SteadyTime) { record("begin"); }, [&](const std::string& n) { record(n); }},
+        MergedNetwork::kRefreshDeadline, {}, clock);
+    // Every source ends: the walk ends though the clock never reaches the deadline.
+    const Refresh refresh = BackgroundWalk(network, clock).Finish();
 
     // Opening a machine succeeds and reads nothing: no source ran again for it.
     EXPECT_EQ(refresh.lines,
@@ -154,8 +206,6 @@ TEST(MergedNetwork, ServersOpenFromMemoryAndEveryNameIsHandedOnAsSoonAsFound) {
                                         "ESCRITORIO/\\\\ATENA=0,259",
                                         "Outras máquinas/\\\\nas-sala=0,259"}));
     EXPECT_EQ(browse->runs() + wsd->runs() + failing->runs(), 3);
-    // Every source ended: the open did not wait for the deadline.
-    EXPECT_LT(refresh.took, 500ms);
     std::sort(hooks.begin() + 1, hooks.end());
     EXPECT_EQ(hooks,
               (std::vector<std::string>{"begin", "APOLO", "ATENA", "atena", "nas-sala", "zeus"}));
@@ -176,10 +226,7 @@ TEST(MergedNetwork, ServersOpenFromMemoryAndEveryNameIsHandedOnAsSoonAsFound) {
     EXPECT_EQ(network.openEnum(0, 0, 0, &unknown, &handle), net::kErrorBadNetPath);
     // A source that ended still lets go of what the refresh shared on its own
     // thread, a moment after the refresh saw it end.
-    for (int i = 0; i < 500 && network.SourcesOverrunning(); ++i) {
-        std::this_thread::sleep_for(1ms);
-    }
-    EXPECT_FALSE(network.SourcesOverrunning());
+    EXPECT_TRUE(Eventually([&] { return !network.SourcesOverrunning(); }));
 }
 
 TEST(MergedNetwork, ASourceThatNeverReturnsIsLeftBehindAtTheDeadline) {
@@ -188,39 +235,48 @@ TEST(MergedNetwork, ASourceThatNeverReturnsIsLeftBehindAtTheDeadline) {
     auto quick = std::make_shared<ScriptedSource>(
         std::vector<FoundMachine>{{MachineSource::WsDiscovery, "RAPIDO", "G", {10, 0, 0, 2}}});
     const auto learnt = std::make_shared<NameAnswerCache>();
+    FakeClock clock;
     {
-        MergedNetwork network("Rede", {stuck, quick}, learnt, {}, 200ms);
-        const Refresh first = Walk(network);
+        MergedNetwork network("Rede", {stuck, quick}, learnt, {}, 200ms, {}, clock);
+        BackgroundWalk walk(network, clock);
+        ASSERT_TRUE(stuck->AwaitReported(1));
+        ASSERT_TRUE(quick->AwaitReported(1));
+        EXPECT_TRUE(walk.Waiting());
+        clock.Advance(199ms);
+        EXPECT_TRUE(walk.Waiting()) << "ended before the deadline";
+        clock.Advance(1ms);
+        const Refresh first = walk.Finish();
         EXPECT_EQ(first.lines,
                   (std::vector<std::string>{"G/\\\\PRESO=0,259", "G/\\\\RAPIDO=0,259"}));
-        EXPECT_GE(first.took, 190ms);
-        EXPECT_LT(first.took, 400ms);
+        EXPECT_EQ(first.took, 200ms);
         EXPECT_TRUE(network.SourcesOverrunning());
+        // The quick source's thread lets go of it once its run is over.
+        ASSERT_TRUE(Eventually([&] { return quick.use_count() == 2; }));
 
         // The next refresh neither waits for the stuck source nor runs it beside itself.
-        const Refresh second = Walk(network);
+        const Refresh second = BackgroundWalk(network, clock).Finish();
         EXPECT_EQ(second.lines, (std::vector<std::string>{"G/\\\\RAPIDO=0,259"}));
-        EXPECT_LT(second.took, 150ms);
+        EXPECT_EQ(second.took, 0ms);
         EXPECT_EQ(stuck->runs(), 1);
         EXPECT_EQ(quick->runs(), 2);
         // The network goes while its source still runs: nothing waits for it.
     }
     stuck->Release();
     // Its late report reaches nothing that was freed, and is dropped.
-    for (int i = 0; i < 100 && stuck.use_count() > 1; ++i) {
-        std::this_thread::sleep_for(10ms);
-    }
-    EXPECT_EQ(stuck.use_count(), 1);
+    EXPECT_TRUE(Eventually([&] { return stuck.use_count() == 1; }));
     EXPECT_TRUE(learnt->Find("ATRASADO").empty());
 }
 
-// A namer that answers from a table after a delay, whatever the deadline (as a
-// namer held up in the system might), and records what it was asked.
+// A namer that answers from a table once the clock reaches `answersAt`, if
+// that is before the deadline, and returns at `returnsAt` whatever the
+// deadline (as a namer held up in the system might); it records what it was
+// asked.
 class TableNamer : public IAddressNamer {
   public:
-    TableNamer(std::vector<AddressName> answers, Clock::duration delay,
-               Clock::duration lingers = {})
-        : answers_(std::move(answers)), delay_(delay), lingers_(lingers) {}
+    TableNamer(const FakeClock& clock, std::vector<AddressName> answers, SteadyTime answersAt,
+               SteadyTime returnsAt = {})
+        : clock_(clock), answers_(std::move(answers)), answersAt_(answersAt),
+          returnsAt_(returnsAt) {}
 
     void Name(const std::vector<NamingRequest>& requests, Clock::time_point deadline,
               const AddressNameSink& found) override {
@@ -231,16 +287,22 @@ class TableNamer : public IAddressNamer {
                                  (request.askNodeStatus ? "+nbstat" : ""));
             }
         }
-        std::this_thread::sleep_for(delay_);
+        asking_.notify_all();
+        clock_.SleepUntil(answersAt_);
         for (const NamingRequest& request : requests) {
             for (const AddressName& answer : answers_) {
-                if (answer.address == request.address && Clock::now() < deadline) {
+                if (answer.address == request.address && clock_.Now() < deadline) {
                     found(answer);
                 }
             }
         }
         // Other questions still open, as a PTR asked of a silent DNS server.
-        std::this_thread::sleep_for(lingers_);
+        clock_.SleepUntil(returnsAt_);
+    }
+    // Waits until `count` addresses have been asked; false on a hang.
+    bool AwaitAsked(std::size_t count) {
+        std::unique_lock lock(mutex_);
+        return asking_.wait_for(lock, 60s, [&] { return asked_.size() >= count; });
     }
     std::vector<std::string> asked() {
         const std::lock_guard lock(mutex_);
@@ -250,10 +312,12 @@ class TableNamer : public IAddressNamer {
     }
 
   private:
+    const FakeClock& clock_;
     std::vector<AddressName> answers_;
-    Clock::duration delay_;
-    Clock::duration lingers_;
+    SteadyTime answersAt_;
+    SteadyTime returnsAt_;
     std::mutex mutex_;
+    std::condition_variable asking_;
     std::vector<std::string> asked_;
 };
 
@@ -271,22 +335,30 @@ TEST(MergedNetwork, AddressesAreNamedOnceAndEachLineAnswersWithItsOwnAddress) {
     auto wsd = std::make_shared<ScriptedSource>(
         std::vector<FoundMachine>{{MachineSource::WsDiscovery, "SERVIDOR", "", {10, 71, 0, 2}},
                                   {MachineSource::WsDiscovery, "PC", "EMPRESA", {10, 71, 0, 22}}});
+    FakeClock clock;
     auto namer = std::make_shared<TableNamer>(
+        clock,
         std::vector<AddressName>{{{10, 71, 0, 2}, NameOrigin::NodeStatus, "SRV", "EMPRESA"},
                                  {{10, 71, 0, 21}, NameOrigin::Ptr, "pc", ""},
                                  {{10, 71, 0, 7}, NameOrigin::Ptr, "recepcao-dns", ""}},
-        50ms);
+        clock.Now() + 50ms);
     const auto learnt = std::make_shared<NameAnswerCache>();
     MergedNetwork network("Rede", {sweep, wsd}, learnt, {}, 1500ms,
-                          {namer, [own] { return std::vector<Ipv4>{own}; }});
-    const Refresh refresh = Walk(network);
+                          {namer, [own] { return std::vector<Ipv4>{own}; }}, clock);
+    BackgroundWalk walk(network, clock);
+    // Addresses found while every naming call waits are asked once one returns.
+    ASSERT_TRUE(sweep->AwaitReported(1));
+    ASSERT_TRUE(wsd->AwaitReported(1));
+    clock.Advance(50ms);
+    const Refresh refresh = walk.Finish();
 
     EXPECT_EQ(refresh.lines,
               (std::vector<std::string>{"EMPRESA/\\\\PC=0,259", "ESCRITORIO/\\\\RECEPÇÃO=0,259",
                                         "Outras máquinas/\\\\10.71.0.50=0,259",
                                         "Outras máquinas/\\\\pc=0,259",
                                         "Outras máquinas/\\\\SERVIDOR=0,259"}));
-    EXPECT_LT(refresh.took, 1s);
+    // It waited for the names, and no longer.
+    EXPECT_EQ(refresh.took, 50ms);
     // The own address is not asked; what the sweep asked is not asked again.
     const auto asked = namer->asked();
     EXPECT_EQ(asked, (std::vector<std::string>{"10.71.0.2+nbstat", "10.71.0.21",
@@ -308,19 +380,27 @@ TEST(MergedNetwork, TheRefreshEndsOnceEveryAddressHasItsFinalName) {
                                   {MachineSource::Sweep, "NOVO", "", {10, 71, 0, 8}}});
     auto wsd = std::make_shared<ScriptedSource>(
         std::vector<FoundMachine>{{MachineSource::WsDiscovery, "SERVIDOR", "G", {10, 71, 0, 2}}});
+    FakeClock clock;
     auto namer = std::make_shared<TableNamer>(
+        clock,
         std::vector<AddressName>{{{10, 71, 0, 9}, NameOrigin::Ptr, "velho-dns", ""},
                                  {{10, 71, 0, 9}, NameOrigin::NodeStatus, "VELHO", "OFICINA"}},
-        20ms, 1s);
+        clock.Now() + 20ms, clock.Now() + 1020ms);
     MergedNetwork network("Rede", {sweep, wsd}, std::make_shared<NameAnswerCache>(), {}, 1500ms,
-                          {namer, {}});
-    const Refresh refresh = Walk(network);
+                          {namer, {}}, clock);
+    BackgroundWalk walk(network, clock);
+    ASSERT_TRUE(sweep->AwaitReported(1));
+    ASSERT_TRUE(wsd->AwaitReported(1));
+    clock.Advance(20ms);
+    const Refresh refresh = walk.Finish();
     EXPECT_EQ(refresh.lines,
               (std::vector<std::string>{"G/\\\\SERVIDOR=0,259", "OFICINA/\\\\VELHO=0,259",
                                         "Outras máquinas/\\\\NOVO=0,259"}));
-    EXPECT_LT(refresh.took, 700ms);
+    EXPECT_EQ(refresh.took, 20ms);
     // The namer still asks: the program would end without waiting for it.
     EXPECT_TRUE(network.SourcesOverrunning());
+    clock.Advance(1s);
+    EXPECT_TRUE(Eventually([&] { return !network.SourcesOverrunning(); }));
 }
 
 // A namer that answers after the deadline costs nothing beyond it, and its
@@ -328,14 +408,24 @@ TEST(MergedNetwork, TheRefreshEndsOnceEveryAddressHasItsFinalName) {
 TEST(MergedNetwork, ANamerThatOverrunsIsLeftBehindAtTheDeadline) {
     auto sweep = std::make_shared<ScriptedSource>(
         std::vector<FoundMachine>{{MachineSource::Sweep, "", "", {10, 71, 0, 9}}});
+    FakeClock clock;
     auto namer = std::make_shared<TableNamer>(
-        std::vector<AddressName>{{{10, 71, 0, 9}, NameOrigin::Ptr, "tarde", ""}}, 1s);
+        clock, std::vector<AddressName>{{{10, 71, 0, 9}, NameOrigin::Ptr, "tarde", ""}},
+        clock.Now() + 1s);
     MergedNetwork network("Rede", {sweep}, std::make_shared<NameAnswerCache>(), {}, 200ms,
-                          {namer, {}});
-    const Refresh refresh = Walk(network);
+                          {namer, {}}, clock);
+    BackgroundWalk walk(network, clock);
+    ASSERT_TRUE(namer->AwaitAsked(1));
+    EXPECT_TRUE(walk.Waiting(1));
+    clock.Advance(199ms);
+    EXPECT_TRUE(walk.Waiting(1)) << "ended before the deadline";
+    clock.Advance(1ms);
+    const Refresh refresh = walk.Finish();
     EXPECT_EQ(refresh.lines, (std::vector<std::string>{"Outras máquinas/\\\\10.71.0.9=0,259"}));
-    EXPECT_GE(refresh.took, 190ms);
-    EXPECT_LT(refresh.took, 800ms);
+    EXPECT_EQ(refresh.took, 200ms);
+    // Its answer comes too late, and its thread then ends.
+    clock.Advance(1s);
+    EXPECT_TRUE(Eventually([&] { return !network.SourcesOverrunning(); }));
 }
 
 // Held, by value, in what a refresh's sources share: the copy a source thread
@@ -362,12 +452,19 @@ TEST(MergedNetwork, ASourceCountsAsRunningUntilItHasReleasedWhatItShared) {
     RefreshHooks hooks;
     hooks.found = [witness = ReleaseWitness{&raw, &watching, &overrunningAtRelease}](
                       const std::string&) { (void)witness; };
+    FakeClock clock;
     auto network = std::make_unique<MergedNetwork>(
         "Rede", std::vector<std::shared_ptr<INeighbourhoodSource>>{stuck},
-        std::make_shared<NameAnswerCache>(), hooks, 20ms);
+        std::make_shared<NameAnswerCache>(), hooks, 20ms, AddressNaming{}, clock);
     raw = network.get();
     hooks = {};
-    Walk(*network);
+    {
+        BackgroundWalk walk(*network, clock);
+        ASSERT_TRUE(stuck->AwaitReported(1));
+        EXPECT_TRUE(walk.Waiting());
+        clock.Advance(20ms);
+        walk.Finish();
+    }
     EXPECT_TRUE(network->SourcesOverrunning());
     // Only the stuck source's thread now holds the refresh's shared state.
     watching = true;
@@ -375,10 +472,7 @@ TEST(MergedNetwork, ASourceCountsAsRunningUntilItHasReleasedWhatItShared) {
     auto released = overrunningAtRelease.get_future();
     ASSERT_EQ(released.wait_for(10s), std::future_status::ready);
     EXPECT_TRUE(released.get());
-    for (int i = 0; i < 500 && network->SourcesOverrunning(); ++i) {
-        std::this_thread::sleep_for(10ms);
-    }
-    EXPECT_FALSE(network->SourcesOverrunning());
+    EXPECT_TRUE(Eventually([&] { return !network->SourcesOverrunning(); }));
 }
 
 // A source whose library call outlives its Find counts as running until that
@@ -396,17 +490,18 @@ class AbandoningSource : public INeighbourhoodSource {
 
 TEST(MergedNetwork, ASourceStillBusyAfterItsFindHoldsTheExitButNotTheNextRefresh) {
     auto source = std::make_shared<AbandoningSource>();
-    MergedNetwork network("Rede", {source}, std::make_shared<NameAnswerCache>(), {}, 200ms);
+    FakeClock clock;
+    MergedNetwork network("Rede", {source}, std::make_shared<NameAnswerCache>(), {}, 200ms, {},
+                          clock);
     source->busy = true;
-    EXPECT_EQ(Walk(network).lines, (std::vector<std::string>{"G/\\\\GUARDADO=0,259"}));
+    EXPECT_EQ(BackgroundWalk(network, clock).Finish().lines,
+              (std::vector<std::string>{"G/\\\\GUARDADO=0,259"}));
     EXPECT_TRUE(network.SourcesOverrunning());
-    EXPECT_EQ(Walk(network).lines, (std::vector<std::string>{"G/\\\\GUARDADO=0,259"}));
+    EXPECT_EQ(BackgroundWalk(network, clock).Finish().lines,
+              (std::vector<std::string>{"G/\\\\GUARDADO=0,259"}));
     EXPECT_EQ(source->runs.load(), 2);
     source->busy = false;
-    for (int i = 0; i < 500 && network.SourcesOverrunning(); ++i) {
-        std::this_thread::sleep_for(10ms);
-    }
-    EXPECT_FALSE(network.SourcesOverrunning());
+    EXPECT_TRUE(Eventually([&] { return !network.SourcesOverrunning(); }));
 }
 
 // A networking enumeration (WNet on Windows) that records every container
@@ -455,10 +550,12 @@ class RecordingEnumeration : public INetworkEnumeration {
 // the system: no machine is ever connected to or offered credentials.
 TEST(MergedNetwork, TheBrowseListNeverOpensAServer) {
     std::vector<std::string> opened;
+    FakeClock clock;
     auto browse =
-        std::make_shared<EnumerationSource>(std::make_unique<RecordingEnumeration>(opened));
-    MergedNetwork network("Rede", {browse}, std::make_shared<NameAnswerCache>());
-    const Refresh refresh = Walk(network);
+        std::make_shared<EnumerationSource>(std::make_unique<RecordingEnumeration>(opened), clock);
+    MergedNetwork network("Rede", {browse}, std::make_shared<NameAnswerCache>(), {},
+                          MergedNetwork::kRefreshDeadline, {}, clock);
+    const Refresh refresh = BackgroundWalk(network, clock).Finish();
     EXPECT_EQ(refresh.lines,
               (std::vector<std::string>{"GRUPO/\\\\ALFA=0,259", "GRUPO/\\\\BETA=0,259"}));
     EXPECT_EQ(opened, (std::vector<std::string>{"(raiz)", "Rede Microsoft Windows", "GRUPO"}));
@@ -526,18 +623,20 @@ TEST(EnumerationBrowse, ReportsEachMachineAsItIsReadAndOpensNothingPastTheDeadli
         std::vector<std::string> reported;
         std::vector<std::string> opened;
         std::vector<std::string> reportedWhenLentoOpens;
+        FakeClock clock;
         EnumerationSource source(
             std::make_unique<TwoDomainEnumeration>([&](const std::string& name) {
                 opened.push_back(name);
                 if (name == "LENTO") {
                     reportedWhenLentoOpens = reported;
                 }
-            }));
+            }),
+            clock);
         source.Find(
             [&](FoundMachine machine) {
                 reported.push_back(machine.workgroup + "/" + machine.name);
             },
-            Clock::now() + c.deadlineFromNow);
+            clock.Now() + c.deadlineFromNow);
         EXPECT_EQ(reportedWhenLentoOpens, c.reportedWhenLentoOpens);
         EXPECT_EQ(opened, c.opened);
         if (!c.opened.empty()) {

@@ -211,10 +211,7 @@ Outcome Discover(const std::vector<Peer>& peers, const WsdTiming& timing,
                 // time it takes passes once the client listens no more, so
                 // that it does not move the clock under the exchange.
                 if (peer.metadataHangs) {
-                    for (int waited = 0; clock.Now() < start + listening && waited < 60000;
-                         ++waited) {
-                        std::this_thread::sleep_for(1ms);
-                    }
+                    clock.SleepUntil(start + listening);
                     clock.AdvanceTo(called + limit);
                     return std::nullopt;
                 }
