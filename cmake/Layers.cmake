@@ -45,6 +45,7 @@ endfunction()
 # are made. Layers are declared after the layers they use.
 function(vexor_layer target folder)
   cmake_parse_arguments(PARSE_ARGV 2 LAYER "" "" "USES;REACHES")
+  vexor_layer_rank(${folder} rank)
   foreach(used IN LISTS LAYER_USES)
     vexor_layer_may(${folder} ${used} allowed)
     if(NOT allowed)

@@ -2,9 +2,9 @@
 // the program reads: a DNS or mDNS reply, a query, a NetBIOS name query answer
 // and a node status. The transaction ID is taken from the datagram itself so
 // that the readers go past the header.
+#include "base/OemCodePage.h"
 #include "core/discovery/DnsCodec.h"
 #include "core/discovery/NetbiosMessages.h"
-#include "core/discovery/OemCodePage.h"
 
 #include <cstdlib>
 

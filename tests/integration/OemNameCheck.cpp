@@ -2,9 +2,9 @@
 // with the system's OEM code page, as the program does; prints what came back.
 // usage: oem_name_check BROADCAST NODE
 //   prints "address A.B.C.D" (or "address -") and "node NAME GROUP" (or "node -")
+#include "base/OemCodePage.h"
 #include "core/discovery/LinkNameQuery.h"
 #include "core/discovery/NetbiosMessages.h"
-#include "core/discovery/OemCodePage.h"
 #include "core/discovery/QueryEngine.h"
 
 #ifdef _WIN32

@@ -1,7 +1,7 @@
 #include "LocalLinkQuery.h"
 
 #include "PosixDatagram.h"
-#include "core/discovery/OemCodePage.h"
+#include "base/OemCodePage.h"
 
 namespace vexor {
 

@@ -1,4 +1,4 @@
-#include "core/discovery/OemCodePage.h"
+#include "base/OemCodePage.h"
 
 namespace vexor {
 

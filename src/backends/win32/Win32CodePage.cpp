@@ -1,5 +1,5 @@
 #include "WinText.h"
-#include "core/discovery/OemCodePage.h"
+#include "base/OemCodePage.h"
 
 #include <memory>
 #include <windows.h>

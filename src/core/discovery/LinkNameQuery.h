@@ -1,7 +1,7 @@
 #pragma once
 
-#include "OemCodePage.h"
 #include "QueryEngine.h"
+#include "base/OemCodePage.h"
 #include "seams/Clock.h"
 #include "seams/DiscoverySeams.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "DnsCodec.h"
-#include "OemCodePage.h"
+#include "base/OemCodePage.h"
 
 #include <array>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "MergedNetwork.h"
-#include "OemCodePage.h"
 #include "QueryEngine.h"
+#include "base/OemCodePage.h"
 #include "seams/DiscoverySeams.h"
 #include "seams/NeighbourTable.h"
 

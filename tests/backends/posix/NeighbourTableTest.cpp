@@ -2,7 +2,7 @@
 #include "backends/posix/NetlinkNeighbours.h"
 #include "backends/posix/PosixDatagram.h"
 #include "backends/posix/PosixInterfaces.h"
-#include "core/discovery/OemCodePage.h"
+#include "base/OemCodePage.h"
 #include "core/discovery/SweepPlan.h"
 #include "core/discovery/SweepSource.h"
 

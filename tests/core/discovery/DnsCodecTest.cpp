@@ -1,8 +1,8 @@
 // The one DNS-format codec: a table of messages per kind, and every bound the
 // reader keeps against hostile bytes.
 #include "core/discovery/DnsCodec.h"
+#include "base/OemCodePage.h"
 #include "core/discovery/NetbiosMessages.h"
-#include "core/discovery/OemCodePage.h"
 
 #include <gtest/gtest.h>
 
