@@ -202,8 +202,8 @@ std::string StaleProbe() {
     // In address order: the kernel lists its entries in its hash's order.
     std::set<std::string> unconfirmed;
     for (const auto& entry : ReadNetlinkNeighbours().value_or(std::vector<NeighbourEntry>{})) {
-        if (entry.state != NeighbourState::Reachable && entry.confirmedAgo &&
-            *entry.confirmedAgo > 60s) {
+        if (!entry.linkAddress.empty() && entry.state != NeighbourState::Reachable &&
+            entry.confirmedAgo && *entry.confirmedAgo > 60s) {
             unconfirmed.insert(Text(entry.address));
         }
     }
