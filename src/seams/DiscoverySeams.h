@@ -27,6 +27,10 @@ struct UdpEndpoint {
 struct Datagram {
     std::vector<std::uint8_t> bytes;
     UdpEndpoint from;
+    // True when this is no datagram but the word that nothing listens at
+    // `from`, an endpoint this socket sent to (an ICMP port unreachable);
+    // `bytes` is then empty.
+    bool unreachable = false;
 };
 
 // A UDP socket bound to an ephemeral port of every interface.
@@ -37,7 +41,8 @@ class IDatagramSocket {
     // (what IP_MULTICAST_IF chooses for a multicast group).
     virtual bool SendTo(std::span<const std::uint8_t> bytes, const UdpEndpoint& to,
                         const Ipv4& via) = 0;
-    // The next datagram that arrives before `deadline`; nothing when none does.
+    // The next datagram that arrives before `deadline`, or the next port
+    // unreachable for an endpoint it sent to; nothing when none does.
     virtual std::optional<Datagram>
     ReceiveUntil(std::chrono::steady_clock::time_point deadline) = 0;
 };

@@ -7,6 +7,9 @@
 # (ARP still answers), an old PC answering only NetBIOS (nmbd, CP850, named
 # RECEPÇÃO), a Linux box with avahi-daemon and no service, a device with no
 # name anywhere, and the stale neighbour entry of a machine that has left. The
+# client's entry of the nameless device is stale too, last confirmed minutes
+# ago: nothing listens on its port 137, and only its port unreachable shows,
+# within a refresh, that it is still there. The
 # client's resolver asks that DNS server; nothing on the machine's own /etc or
 # /run changes.
 #
@@ -14,7 +17,8 @@
 #   silent_network.sh client STATE_DIR CMD...   run CMD as the client machine CLIENTE (root)
 #   silent_network.sh user STATE_DIR CMD...     the same as an unprivileged user (setpriv)
 #   silent_network.sh stale STATE_DIR           empty the client's neighbour table but for
-#                                               the departed machine's stale entry
+#                                               the departed machine's and the nameless
+#                                               device's stale entries
 #   silent_network.sh expected-report STATE_DIR the report a refresh should print (UTF-8)
 #   silent_network.sh addresses STATE_DIR       the live addresses, one a line
 #   silent_network.sh down STATE_DIR            stop everything, remove the namespaces
@@ -39,6 +43,7 @@ if [ "$LAYOUT" = wide ]; then
         HOSTS+=("h$i 10.211.80.$((100 + i * 5)) silent" "k$i 10.211.81.$((i * 9)) silent")
     done
     DEPARTED=""
+    LINGERING=""
 else
     SUBNET=10.211.79
     MASK=24
@@ -56,6 +61,8 @@ else
         "anonimo $SUBNET.50 silent"
     )
     DEPARTED="partiu $SUBNET.60"
+    # A live machine whose entry the client holds stale: the nameless device.
+    LINGERING=$SUBNET.50
 fi
 SAMBA_DIRS="etc:/etc/samba run:/run/samba lib:/var/lib/samba cache:/var/cache/samba log:/var/log/samba"
 . "$(dirname "$0")/netns_lib.sh"
@@ -227,19 +234,37 @@ network_ready() {
     done
 }
 
+# The link-layer address of the host at ADDRESS.
+host_lladdr() {
+    local line index=1 address
+    for line in "${HOSTS[@]}"; do
+        read -r _ address _ <<<"$line"
+        if [ "$address" = "$1" ]; then
+            ip -n "$(host_namespace "$index")" link show eth0 | awk '/link\/ether/ { print $2 }'
+            return 0
+        fi
+        index=$((index + 1))
+    done
+    return 1
+}
+
 # The client's neighbour entry of the machine that left, as a departed
 # machine's entry stands minutes later: stale, with its link-layer address,
-# last confirmed long ago. A new entry's confirmation lies twice the base
-# reachable time in the past; that time is raised while the entry is made.
+# last confirmed long ago; and the same for the lingering live machine. A new
+# entry's confirmation lies twice the base reachable time in the past; that
+# time is raised while the entries are made.
 make_stale_entry() {
     [ -n "$DEPARTED" ] || return 0
-    local address lladdr
+    local address lladdr lingering
     read -r _ address <<<"$DEPARTED"
     lladdr=$(cat "$state/departed.lladdr")
+    lingering=$(host_lladdr "$LINGERING")
     in_client sh -c "
         ip neigh del $address dev eth0 2>/dev/null
+        ip neigh del $LINGERING dev eth0 2>/dev/null
         sysctl -qw net.ipv4.neigh.eth0.base_reachable_time_ms=300000
         ip neigh add $address lladdr $lladdr dev eth0 nud stale
+        ip neigh add $LINGERING lladdr $lingering dev eth0 nud stale
         sysctl -qw net.ipv4.neigh.eth0.base_reachable_time_ms=30000"
 }
 

@@ -25,9 +25,11 @@ std::unique_ptr<MergedNetwork> MakeLinuxNetwork(std::shared_ptr<PosixNameResolve
     sources.push_back(std::make_shared<WsdSource>(seams));
     sources.push_back(std::make_shared<LinuxDnsSdSource>(seams));
     sources.push_back(std::make_shared<SsdpSource>(seams));
+    const auto announced = std::make_shared<AnnouncedAddresses>();
     if (sweep) {
         sources.push_back(std::make_shared<SweepSource>(
-            seams, NeighbourSeams{LocalInterfaces, ReadNetlinkNeighbours}, NetbiosCodePage()));
+            seams, NeighbourSeams{LocalInterfaces, ReadNetlinkNeighbours}, NetbiosCodePage(),
+            SweepTiming{}, announced));
     }
     RefreshHooks hooks{[resolver](SteadyTime deadline) { resolver->BeginRefresh(deadline); },
                        [resolver](const std::string& name) { resolver->Prefetch(name); }};
@@ -35,7 +37,7 @@ std::unique_ptr<MergedNetwork> MakeLinuxNetwork(std::shared_ptr<PosixNameResolve
         kSmbProviderName, std::move(sources), resolver->learntShared(), std::move(hooks),
         MergedNetwork::kRefreshDeadline,
         AddressNaming{std::make_shared<AddressNamer>(seams, ResolvConfServers, NetbiosCodePage()),
-                      LocalInterfaceAddresses});
+                      LocalInterfaceAddresses, announced});
 }
 
 } // namespace vexor

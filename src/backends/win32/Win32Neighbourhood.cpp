@@ -26,17 +26,18 @@ std::unique_ptr<MergedNetwork> MakeWin32Network(std::shared_ptr<NameAnswerCache>
     // Windows version, with or without the system's DnsServiceBrowse.
     sources.push_back(std::make_shared<DnsSdBrowserSource>(Win32DiscoverySeams()));
     sources.push_back(std::make_shared<SsdpSource>(Win32DiscoverySeams()));
+    const auto announced = std::make_shared<AnnouncedAddresses>();
     if (sweep) {
         sources.push_back(std::make_shared<SweepSource>(
             Win32DiscoverySeams(), NeighbourSeams{AdapterInterfaces, ReadIpNetTable},
-            NetbiosCodePage()));
+            NetbiosCodePage(), SweepTiming{}, announced));
     }
     return std::make_unique<MergedNetwork>(
         kProviderName, std::move(sources), std::move(learnt), std::move(hooks),
         MergedNetwork::kRefreshDeadline,
         AddressNaming{std::make_shared<AddressNamer>(Win32DiscoverySeams(), AdapterDnsServers,
                                                      NetbiosCodePage()),
-                      AdapterAddresses});
+                      AdapterAddresses, announced});
 }
 
 } // namespace vexor::win32

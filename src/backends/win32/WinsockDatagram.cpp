@@ -95,11 +95,22 @@ class WinsockDatagramSocket : public IDatagramSocket {
                           static_cast<long>(left.count() % 1000000)};
             return select(0, &readable, nullptr, nullptr, &limit) > 0;
         };
-        // A reply from a port that is closed (ICMP) fails the read, SOCKET_ERROR (-1).
+        // A port unreachable for an earlier datagram fails the read with
+        // WSAECONNRESET and the endpoint that datagram went to (an unconnected
+        // socket's SIO_UDP_CONNRESET is on by default).
         const auto receive = [this](std::uint8_t* bytes, std::size_t size, sockaddr_in& from) {
             int length = sizeof from;
-            return recvfrom(socket_, reinterpret_cast<char*>(bytes), static_cast<int>(size), 0,
-                            reinterpret_cast<sockaddr*>(&from), &length);
+            const int got =
+                recvfrom(socket_, reinterpret_cast<char*>(bytes), static_cast<int>(size), 0,
+                         reinterpret_cast<sockaddr*>(&from), &length);
+            if (got != SOCKET_ERROR) {
+                return ReadResult{Received::Datagram, static_cast<std::size_t>(got)};
+            }
+            if (WSAGetLastError() == WSAECONNRESET && length >= static_cast<int>(sizeof from) &&
+                from.sin_family == AF_INET) {
+                return ReadResult{Received::Unreachable, 0};
+            }
+            return ReadResult{};
         };
         return vexor::ReceiveUntil(deadline, wait, receive);
     }

@@ -32,6 +32,12 @@ std::optional<std::string> PointerAnswer(const Datagram& datagram, std::uint16_t
     return dns::PointerOf(*message, reverse);
 }
 
+// A machine whose port says nothing listens there will not answer on it: its
+// question ends at once instead of being asked again.
+Reply NothingListens(const UdpEndpoint&) {
+    return Reply::Settles;
+}
+
 } // namespace
 
 std::string FirstLabel(std::string_view name) {
@@ -86,7 +92,8 @@ void AddressNamer::Name(const std::vector<NamingRequest>& requests,
                                        workgroup.value_or("")});
                             }
                             return Reply::Settles;
-                        }});
+                        },
+                        NothingListens});
         }
         const std::string reverse = dns::ReverseName(address);
         if (!serverTargets.empty()) {
@@ -128,7 +135,8 @@ void AddressNamer::Name(const std::vector<NamingRequest>& requests,
                             found({address, NameOrigin::MdnsReverse, label, ""});
                         }
                         return Reply::Settles;
-                    }});
+                    },
+                    NothingListens});
     }
     engine.Run();
 }

@@ -31,6 +31,7 @@ struct MergedNetwork::Round : std::enable_shared_from_this<Round> {
     std::shared_ptr<NameAnswerCache> learnt;
     std::function<void(const std::string&)> onFound;
     std::shared_ptr<IAddressNamer> namer;
+    std::shared_ptr<AnnouncedAddresses> announced;
     std::chrono::steady_clock::time_point deadline;
     std::set<Ipv4> own;
     std::set<Ipv4> asked;
@@ -59,6 +60,9 @@ struct MergedNetwork::Round : std::enable_shared_from_this<Round> {
                     learnt->Add(*name, machine.address);
                 }
                 Named(machine.address, name.has_value());
+                if (announced && machine.source != MachineSource::Sweep) {
+                    announced->Add(machine.address);
+                }
                 // The sweep asked the node status already; every other source
                 // leaves all the questions to the namer.
                 if (namer && asked.size() < kMaxNamed && asked.insert(machine.address).second) {
@@ -200,6 +204,10 @@ void MergedNetwork::Discover() {
     round->learnt = learnt_;
     round->onFound = hooks_.found;
     round->namer = naming_.namer;
+    round->announced = naming_.announced;
+    if (round->announced) {
+        round->announced->Begin();
+    }
     round->namersAlive = namersAlive_;
     round->deadline = deadline;
     if (naming_.ownAddresses) {

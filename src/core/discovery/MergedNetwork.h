@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AddressNaming.h"
+#include "AnnouncedAddresses.h"
 #include "NameAnswerCache.h"
 #include "Neighbourhood.h"
 #include "base/ResourcePacker.h"
@@ -50,6 +51,9 @@ struct AddressNaming {
     // source named are listed as dotted addresses.
     std::shared_ptr<IAddressNamer> namer;
     std::function<std::vector<Ipv4>()> ownAddresses;
+    // Filled afresh in each refresh with the addresses the sources other than
+    // the sweep reported, for the sweep to count live; none: not kept.
+    std::shared_ptr<AnnouncedAddresses> announced = {};
 };
 
 // The network neighbourhood as the walk sees it, merged from every source:

@@ -101,7 +101,39 @@ struct QueryEngine::State {
         return next;
     }
 
+    // Hands a port unreachable to the first open question sent to that
+    // endpoint; an unreachable for anything not asked is dropped.
+    void OfferUnreachable(const UdpEndpoint& from) {
+        for (Entry& entry : entries) {
+            if (entry.status != Status::Open || entry.sends == 0 || !entry.query.unreachable) {
+                continue;
+            }
+            const bool asked = std::any_of(entry.query.targets.begin(), entry.query.targets.end(),
+                                           [&](const QueryTarget& target) {
+                                               return target.to.address == from.address &&
+                                                      target.to.port == from.port;
+                                           });
+            if (!asked) {
+                continue;
+            }
+            const Reply reply = entry.query.unreachable(from);
+            if (reply == Reply::NotMine) {
+                continue;
+            }
+            if (reply == Reply::Settles && entry.status == Status::Open) {
+                entry.status = Status::Settled;
+                --open;
+            }
+            return;
+        }
+        ++dropped;
+    }
+
     void Offer(const Datagram& datagram) {
+        if (datagram.unreachable) {
+            OfferUnreachable(datagram.from);
+            return;
+        }
         // Matchers may ask follow-up questions: entries grow as this runs.
         for (std::size_t i = 0; i < entries.size(); ++i) {
             if (entries[i].status != Status::Open || entries[i].sends == 0) {

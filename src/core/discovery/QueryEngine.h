@@ -67,11 +67,15 @@ struct QueryTarget {
 // A question on the wire: the bytes sent to every target on its schedule,
 // and the matcher that tells its answers from everything else. The matcher
 // sees every datagram the socket receives while the question is open.
+// `unreachable`, when set, hears that one of the question's targets has no
+// program on its port (the machine is there, but will not answer); it never
+// hears of an endpoint the question was not sent to.
 struct Query {
     std::vector<std::uint8_t> bytes;
     std::vector<QueryTarget> targets;
     QuerySchedule schedule;
     std::function<Reply(const Datagram&)> match;
+    std::function<Reply(const UdpEndpoint&)> unreachable = {};
 };
 
 // How fast a sweep may send: at most `datagrams` in each `window`.
@@ -109,7 +113,7 @@ class QueryEngine {
     bool Settled(QueryId id) const;
     // Questions neither settled nor given up.
     std::size_t Open() const;
-    // Datagrams that no open question took.
+    // Datagrams that no open question took, port unreachables included.
     std::size_t Dropped() const;
     // Datagrams sent (one per target per send).
     std::size_t Sent() const;

@@ -68,7 +68,9 @@ class Exchange {
             if (!datagram) {
                 break;
             }
-            Handle(*datagram);
+            if (!datagram->unreachable) {
+                Handle(*datagram);
+            }
         }
         std::unique_lock lock(mutex_);
         listening_ = false;

@@ -25,9 +25,10 @@ struct NodeNames {
 class Sweep {
   public:
     Sweep(const NeighbourSeams& neighbours, const IOemCodePage& codePage, const SweepTiming& timing,
-          const FoundSink& found, SweepPlan plan, const IClock& clock, SteadyTime deadline)
+          const FoundSink& found, SweepPlan plan, const IClock& clock, SteadyTime deadline,
+          const AnnouncedAddresses* announced)
         : neighbours_(neighbours), codePage_(codePage), timing_(timing), found_(found),
-          plan_(std::move(plan)), clock_(clock), deadline_(deadline) {}
+          plan_(std::move(plan)), clock_(clock), deadline_(deadline), announced_(announced) {}
 
     void Ask(QueryEngine& engine, const Ipv4& address) {
         if (!asked_.insert(address).second) {
@@ -39,6 +40,11 @@ class Sweep {
                     timing_.nodeStatus,
                     [this, address, id](const Datagram& datagram) {
                         return Answer(address, id, datagram);
+                    },
+                    [this](const UdpEndpoint& to) {
+                        // No NetBIOS here, but a machine: its table entry counts.
+                        unreachable_.insert(to.address);
+                        return Reply::Settles;
                     }});
     }
 
@@ -54,7 +60,8 @@ class Sweep {
     }
 
     void Consider(const std::vector<NeighbourEntry>& table, QueryEngine* engine) {
-        std::set<Ipv4> answered;
+        std::set<Ipv4> answered = announced_ != nullptr ? announced_->Snapshot() : std::set<Ipv4>{};
+        answered.insert(unreachable_.begin(), unreachable_.end());
         for (const auto& [address, names] : answers_) {
             answered.insert(address);
         }
@@ -107,7 +114,10 @@ class Sweep {
     const IClock& clock_;
     const SteadyTime deadline_;
     std::set<Ipv4> asked_;
+    const AnnouncedAddresses* const announced_;
     std::map<Ipv4, NodeNames> answers_;
+    // Addresses asked that answered with a port unreachable.
+    std::set<Ipv4> unreachable_;
     std::set<Ipv4> live_;
     // Whether each reported address was reported with a name.
     std::map<Ipv4, bool> reported_;
@@ -169,9 +179,10 @@ class TableWatch : public IDatagramSocket {
 } // namespace
 
 SweepSource::SweepSource(DiscoverySeams seams, NeighbourSeams neighbours,
-                         const IOemCodePage& codePage, SweepTiming timing)
+                         const IOemCodePage& codePage, SweepTiming timing,
+                         std::shared_ptr<const AnnouncedAddresses> announced)
     : seams_(std::move(seams)), neighbours_(std::move(neighbours)), codePage_(codePage),
-      timing_(std::move(timing)) {}
+      timing_(std::move(timing)), announced_(std::move(announced)) {}
 
 void SweepSource::Find(const FoundSink& found, SteadyTime deadline) {
     const auto table = neighbours_.neighbours().value_or(std::vector<NeighbourEntry>{});
@@ -180,7 +191,8 @@ void SweepSource::Find(const FoundSink& found, SteadyTime deadline) {
         return;
     }
     const auto socket = seams_.openSocket();
-    Sweep sweep(neighbours_, codePage_, timing_, found, plan, *seams_.clock, deadline);
+    Sweep sweep(neighbours_, codePage_, timing_, found, plan, *seams_.clock, deadline,
+                announced_.get());
     if (!socket) {
         sweep.Consider(table, nullptr);
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AnnouncedAddresses.h"
 #include "MergedNetwork.h"
 #include "QueryEngine.h"
 #include "base/OemCodePage.h"
@@ -7,6 +8,7 @@
 #include "seams/NeighbourTable.h"
 
 #include <chrono>
+#include <memory>
 
 namespace vexor {
 
@@ -26,13 +28,17 @@ struct SweepTiming {
 // one NetBIOS node-status request to each address the sweep plan names (see
 // PlanSweep), paced, through the query engine; the kernel's neighbour table,
 // read as the answers come, then says which addresses are live machines (see
-// IsLiveNeighbour). Each is reported as soon as it is known, with the unique
-// and group <00> names of its node status when it answered (reported again
-// when the name comes after the address), else with no name.
+// IsLiveNeighbour). An address answered in this refresh when it sent its node
+// status, when it said with a port unreachable that nothing listens on port
+// 137, or when another source announced it (`announced`). Each is reported as
+// soon as it is known, with the unique and group <00> names of its node status
+// when it answered (reported again when the name comes after the address),
+// else with no name.
 class SweepSource : public INeighbourhoodSource {
   public:
     SweepSource(DiscoverySeams seams, NeighbourSeams neighbours, const IOemCodePage& codePage,
-                SweepTiming timing = {});
+                SweepTiming timing = {},
+                std::shared_ptr<const AnnouncedAddresses> announced = nullptr);
     void Find(const FoundSink& found, SteadyTime deadline) override;
 
   private:
@@ -40,6 +46,7 @@ class SweepSource : public INeighbourhoodSource {
     NeighbourSeams neighbours_;
     const IOemCodePage& codePage_;
     SweepTiming timing_;
+    std::shared_ptr<const AnnouncedAddresses> announced_;
 };
 
 } // namespace vexor

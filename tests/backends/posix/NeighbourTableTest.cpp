@@ -158,6 +158,75 @@ TEST(NetlinkNeighbours, AnUnprivilegedDatagramFillsTheTableWithTheLiveMachinesOf
     }
 }
 
+// In the test's own namespace: eth0 (10.78.0.1/24) on a veth whose other end,
+// in a second namespace of the test's, holds 10.78.0.2, where nothing listens.
+// The table holds two stale entries last confirmed minutes ago (a new entry's
+// confirmation lies twice the base reachable time back): 10.78.0.2's, with its
+// real link-layer address, and 10.78.0.9's, a machine that has left.
+std::string StaleSetUp(const std::string& peer) {
+    return "ip netns add " + peer + " && ip link add eth0 type veth peer name eth1 netns " + peer +
+           " && ip addr add 10.78.0.1/24 dev eth0 && ip link set eth0 up && ip -n " + peer +
+           " link set lo up && ip -n " + peer + " addr add 10.78.0.2/24 dev eth1 && ip -n " + peer +
+           " link set eth1 up" +
+           " && for i in $(seq 50); do ip link show eth0 | grep -q LOWER_UP && break; sleep 0.1;"
+           " done && sysctl -qw net.ipv4.neigh.eth0.base_reachable_time_ms=300000"
+           " && ip neigh add 10.78.0.2 dev eth0 nud stale lladdr $(ip -n " +
+           peer +
+           " link show eth1 | awk '/link\\/ether/ { print $2 }')"
+           " && ip neigh add 10.78.0.9 dev eth0 nud stale lladdr 52:54:00:00:00:09"
+           " && sysctl -qw net.ipv4.neigh.eth0.base_reachable_time_ms=30000";
+}
+
+// Run as an unprivileged user: the sweep's reports, then the two entries as
+// the sweep last saw them.
+std::string StaleProbe() {
+    if (setgid(kNobody) != 0 || setuid(kNobody) != 0) {
+        return "could not drop privileges";
+    }
+    std::ostringstream out;
+    SweepSource source({MulticastInterfaces, OpenPosixDatagramSocket, {}, {}, {}},
+                       {LocalInterfaces, ReadNetlinkNeighbours}, Cp850());
+    std::mutex mutex;
+    std::set<std::string> found;
+    source.Find(
+        [&](FoundMachine machine) {
+            const std::lock_guard lock(mutex);
+            found.insert(Text(machine.address));
+        },
+        std::chrono::steady_clock::now() + 1500ms);
+    out << "swept";
+    for (const auto& machine : found) {
+        out << " " << machine;
+    }
+    out << "\n";
+    // In address order: the kernel lists its entries in its hash's order.
+    std::set<std::string> unconfirmed;
+    for (const auto& entry : ReadNetlinkNeighbours().value_or(std::vector<NeighbourEntry>{})) {
+        if (!entry.linkAddress.empty() && entry.state != NeighbourState::Reachable &&
+            entry.confirmedAgo && *entry.confirmedAgo > 60s) {
+            unconfirmed.insert(Text(entry.address));
+        }
+    }
+    for (const auto& address : unconfirmed) {
+        out << address << " unconfirmed\n";
+    }
+    return out.str();
+}
+
+TEST(NetlinkNeighbours, AStaleMachineThatAnswersWithAPortUnreachableIsListedAndADepartedOneIsNot) {
+    const std::string peer = NamespaceName();
+    const auto output = testing::RunInNetworkNamespace(StaleSetUp(peer), StaleProbe);
+    const bool deleted = std::system(("ip netns del " + peer + " 2>/dev/null").c_str()) == 0;
+    if (!output) {
+        GTEST_SKIP() << "network namespaces are not permitted here; run as root";
+    }
+    EXPECT_TRUE(deleted) << peer;
+    // Still unconfirmed when the sweep ended: only its port unreachable made
+    // 10.78.0.2 count.
+    EXPECT_EQ(*output, "swept 10.78.0.2\n10.78.0.2 unconfirmed\n10.78.0.9 unconfirmed\n")
+        << *output;
+}
+
 TEST(NetlinkNeighbours, ReadsOnlyWholeMessagesOfADump) {
     std::vector<std::uint8_t> garbage(64, 0xFF);
     std::vector<NeighbourEntry> entries;

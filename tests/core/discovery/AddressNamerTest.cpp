@@ -233,5 +233,35 @@ TEST(AddressNamer, FirstLabelAsWritten) {
     EXPECT_EQ(FirstLabel(""), "");
 }
 
+TEST(AddressNamer, AMachineWhosePortsAreClosedEndsItsQuestionsAtOnce) {
+    using Reply = std::vector<Delayed>;
+    const struct {
+        const char* what;
+        FakeDatagramSocket::Responder respond;
+        std::chrono::milliseconds returned;
+        std::size_t sent;
+    } cases[] = {
+        {"both ports closed",
+         [](const Sent& s) {
+             return Reply{{2ms, {{}, s.to, true}}};
+         },
+         2ms, 2},
+        // The repeat at 250 ms, given up 250 ms later.
+        {"silent", [](const Sent&) { return Reply{}; }, 500ms, 4},
+        {"an unreachable for another port",
+         [](const Sent& s) {
+             return Reply{
+                 {2ms, {{}, {s.to.address, static_cast<std::uint16_t>(s.to.port + 1)}, true}}};
+         },
+         500ms, 4},
+    };
+    for (const auto& c : cases) {
+        const Naming run = Name(c.respond, {{kMachine, true}}, {});
+        EXPECT_TRUE(run.names.empty()) << c.what;
+        EXPECT_EQ(run.returned - run.start, c.returned) << c.what;
+        EXPECT_EQ(run.sent.size(), c.sent) << c.what;
+    }
+}
+
 } // namespace
 } // namespace vexor

@@ -372,6 +372,28 @@ TEST(MergedNetwork, AddressesAreNamedOnceAndEachLineAnswersWithItsOwnAddress) {
     EXPECT_EQ(learnt->Answer("10.71.0.50"), (std::vector<Ipv4>{{10, 71, 0, 50}}));
 }
 
+// The sweep counts live the addresses the other sources reported in this
+// refresh: the merge keeps them, afresh each time, without the sweep's own.
+TEST(MergedNetwork, KeepsTheAddressesEachRefreshsAnnouncingSourcesReported) {
+    const Ipv4 own{10, 71, 0, 1};
+    auto sweep = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::Sweep, "", "", {10, 71, 0, 50}}});
+    auto others = std::make_shared<ScriptedSource>(
+        std::vector<FoundMachine>{{MachineSource::WsDiscovery, "SERVIDOR", "", {10, 71, 0, 2}},
+                                  {MachineSource::DnsSd, "linux", "", {10, 71, 0, 30}},
+                                  {MachineSource::Ssdp, "TV", "", {10, 71, 0, 31}},
+                                  {MachineSource::BrowseList, "ANTIGO", "G", {}},
+                                  {MachineSource::DnsSd, "eu", "", own}});
+    const auto announced = std::make_shared<AnnouncedAddresses>();
+    // Left from an earlier refresh.
+    announced->Add({10, 71, 0, 99});
+    MergedNetwork network("Rede", {sweep, others}, std::make_shared<NameAnswerCache>(), {}, 1500ms,
+                          {nullptr, [own] { return std::vector<Ipv4>{own}; }, announced});
+    Walk(network);
+    EXPECT_EQ(announced->Snapshot(),
+              (std::set<Ipv4>{{10, 71, 0, 2}, {10, 71, 0, 30}, {10, 71, 0, 31}}));
+}
+
 // Once every address has the name it announced or its node status's, the
 // questions still open cannot change a line: the refresh ends without them.
 TEST(MergedNetwork, TheRefreshEndsOnceEveryAddressHasItsFinalName) {

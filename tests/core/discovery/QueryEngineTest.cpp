@@ -245,5 +245,47 @@ TEST(QueryEngine, AMatcherMayAskAFollowUpQuestion) {
     EXPECT_EQ(clock.Now() - start, 20ms);
 }
 
+TEST(QueryEngine, APortUnreachableReachesOnlyTheQuestionSentThere) {
+    const struct {
+        const char* what;
+        UdpEndpoint from;
+        bool handled;
+        // When the unreachable arrives, from the start.
+        std::chrono::milliseconds at;
+        bool heard;
+    } cases[] = {
+        {"the endpoint asked", {kPeer, 137}, true, 5ms, true},
+        {"another port of the address asked", {kPeer, 138}, true, 5ms, false},
+        {"another address", {{10, 0, 0, 10}, 137}, true, 5ms, false},
+        {"a question that does not listen for it", {kPeer, 137}, false, 5ms, false},
+    };
+    for (const auto& c : cases) {
+        FakeClock clock;
+        FakeDatagramSocket socket(clock);
+        const SteadyTime start = clock.Now();
+        QueryEngine engine(socket, clock, start + 1500ms);
+        std::vector<UdpEndpoint> heard;
+        Query query = DnsQuestion(7, 137, schedules::kNetbios);
+        if (c.handled) {
+            query.unreachable = [&heard](const UdpEndpoint& to) {
+                heard.push_back(to);
+                return Reply::Settles;
+            };
+        }
+        const auto id = engine.Ask(std::move(query));
+        socket.Deliver({{}, c.from, true}, c.at);
+        engine.Run();
+        ASSERT_EQ(heard.size(), c.heard ? 1u : 0u) << c.what;
+        EXPECT_EQ(engine.Settled(id), c.heard) << c.what;
+        EXPECT_EQ(engine.Dropped(), c.heard ? 0u : 1u) << c.what;
+        if (c.heard) {
+            EXPECT_EQ(heard[0].address, kPeer);
+            // Settled before the repeat at 250 ms, and ended there.
+            EXPECT_EQ(socket.sent().size(), 1u) << c.what;
+            EXPECT_EQ(clock.Now() - start, 5ms) << c.what;
+        }
+    }
+}
+
 } // namespace
 } // namespace vexor

@@ -26,6 +26,11 @@ struct Host {
     std::chrono::milliseconds answerDelay{2};
     // Where the answer comes from; the machine's own address when nothing.
     std::optional<Ipv4> answerFrom;
+    // Nothing listens on port 137: the machine answers with a port unreachable.
+    bool portClosed = false;
+    // Its entry stays stale, last confirmed ten minutes ago, whatever is sent
+    // (a machine slow to answer ARP, or Wine's view of one).
+    bool staysStale = false;
 };
 
 // A link of fake machines behind a fake clock: a datagram to an address makes
@@ -91,6 +96,9 @@ class FakeLink {
         if (!firstSend_.contains(sent.to.address)) {
             firstSend_[sent.to.address] = sent.at;
         }
+        if (host != hosts.end() && host->second.portClosed) {
+            return {{host->second.answerDelay, {{}, sent.to, true}}};
+        }
         if (host == hosts.end() || !host->second.nodeStatus || sent.to.port != netbios::kPort ||
             sent.bytes.size() < 2) {
             return {};
@@ -107,7 +115,9 @@ class FakeLink {
         const SteadyTime now = clock.Now();
         for (const auto& [address, at] : firstSend_) {
             const auto host = hosts.find(address);
-            if (host != hosts.end() && at + host->second.arp <= now) {
+            if (host != hosts.end() && host->second.staysStale) {
+                table.push_back({address, 2, NeighbourState::Stale, host->second.mac, 600s});
+            } else if (host != hosts.end() && at + host->second.arp <= now) {
                 table.push_back({address, 2, NeighbourState::Reachable, host->second.mac, 0ms});
             } else {
                 table.push_back({address, 2, NeighbourState::Incomplete, {}, std::nullopt});
@@ -163,8 +173,10 @@ struct Outcome {
     }
 };
 
-Outcome Sweep(FakeLink& link, std::chrono::milliseconds deadline = 1500ms) {
-    SweepSource source(link.Seams(), link.Neighbours(), Cp850());
+Outcome Sweep(FakeLink& link, std::chrono::milliseconds deadline = 1500ms,
+              std::shared_ptr<const AnnouncedAddresses> announced = nullptr) {
+    SweepSource source(link.Seams(), link.Neighbours(), Cp850(), SweepTiming{},
+                       std::move(announced));
     Outcome outcome;
     outcome.start = link.clock.Now();
     source.Find(
@@ -367,6 +379,51 @@ TEST(SweepSource, ATableSlowToReadHoldsNoDatagramBackAndNothingIsReportedLate) {
         const auto sent = link.sent();
         ASSERT_GE(sent.size(), 253u) << c.readCost.count();
         EXPECT_LE(sent[252].at - sent[0].at, 40ms) << c.readCost.count();
+    }
+}
+
+TEST(SweepSource, AStaleEntryCountsOnlyWhenItsMachineAnsweredSomethingInThisRefresh) {
+    const Ipv4 stale{192, 168, 7, 99};
+    const Ipv4 linkLocal{169, 254, 9, 9};
+    const struct {
+        const char* what;
+        bool portClosed;
+        // Port unreachables that arrive 30 ms into the sweep, asked for or not.
+        std::vector<UdpEndpoint> unsolicited;
+        std::vector<Ipv4> announced;
+        std::map<Ipv4, std::string> expected;
+    } cases[] = {
+        {"silent, stale for ten minutes", false, {}, {}, {}},
+        {"answered its node status with a port unreachable", true, {}, {}, {{stale, "/"}}},
+        {"an unreachable for a port never asked", false, {{stale, 5353}}, {}, {}},
+        // Its neighbours are read, but nothing is sent to a link-local address.
+        {"an unreachable for an address never asked", false, {{linkLocal, netbios::kPort}}, {}, {}},
+        {"announced by another source", false, {}, {stale}, {{stale, "/"}}},
+        {"another address announced", false, {}, {{192, 168, 7, 98}}, {}},
+        {"a link-local neighbour announced", false, {}, {linkLocal}, {{linkLocal, "/"}}},
+    };
+    for (const auto& c : cases) {
+        FakeLink link;
+        LocalInterface local = Lan({169, 254, 1, 1}, 16);
+        local.index = 2;
+        link.interfaces = {Lan(), local};
+        link.hosts[stale].staysStale = true;
+        link.hosts[stale].portClosed = c.portClosed;
+        link.before.push_back({linkLocal, 2, NeighbourState::Stale, {0x52, 0, 0, 0, 9, 9}, 600s});
+        for (const UdpEndpoint& to : c.unsolicited) {
+            link.socket().Deliver({{}, to, true}, 30ms);
+        }
+        auto announced = std::make_shared<AnnouncedAddresses>();
+        for (const Ipv4& address : c.announced) {
+            announced->Add(address);
+        }
+        EXPECT_EQ(Sweep(link, 1500ms, announced).Last(), c.expected) << c.what;
+        // A port unreachable settles the question: it is not asked again.
+        std::size_t toStale = 0;
+        for (const auto& sent : link.sent()) {
+            toStale += sent.to.address == stale ? 1 : 0;
+        }
+        EXPECT_EQ(toStale, c.portClosed ? 1u : 2u) << c.what;
     }
 }
 
