@@ -6,6 +6,7 @@
 #include "FakeWindow.h"
 #include "RecordingSink.h"
 #include "core/main_window/MainWindowDescription.h"
+#include "core/main_window/frmPrincipal.h"
 
 #include <gtest/gtest.h>
 

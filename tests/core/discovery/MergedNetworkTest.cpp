@@ -387,9 +387,10 @@ TEST(MergedNetwork, KeepsTheAddressesEachRefreshsAnnouncingSourcesReported) {
     const auto announced = std::make_shared<AnnouncedAddresses>();
     // Left from an earlier refresh.
     announced->Add({10, 71, 0, 99});
+    FakeClock clock;
     MergedNetwork network("Rede", {sweep, others}, std::make_shared<NameAnswerCache>(), {}, 1500ms,
-                          {nullptr, [own] { return std::vector<Ipv4>{own}; }, announced});
-    Walk(network);
+                          {nullptr, [own] { return std::vector<Ipv4>{own}; }, announced}, clock);
+    BackgroundWalk(network, clock).Finish();
     EXPECT_EQ(announced->Snapshot(),
               (std::set<Ipv4>{{10, 71, 0, 2}, {10, 71, 0, 30}, {10, 71, 0, 31}}));
 }
