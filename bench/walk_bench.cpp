@@ -1,7 +1,7 @@
 // One walk of the network neighbourhood plus a lookup of every machine found,
 // as a refresh makes them; prints the machines and the seconds taken.
 #include "FakeWindow.h"
-#include "backends/posix/LinuxNetwork.h"
+#include "app/LinuxNetwork.h"
 #include "backends/posix/PosixSockets.h"
 #include "core/network/modNetwork.h"
 #include "core/resolver/clsIPHostResolver.h"

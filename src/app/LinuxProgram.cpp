@@ -1,6 +1,6 @@
 #include "LinuxProgram.h"
 
-#include "backends/posix/LinuxNetwork.h"
+#include "app/LinuxNetwork.h"
 #include "backends/posix/PosixShell.h"
 #include "backends/posix/PosixSockets.h"
 #include "backends/qt/QtMainWindow.h"

@@ -2,7 +2,7 @@
 // samba_network.sh brings up (see tests/CMakeLists.txt).
 #include "FakeShell.h"
 #include "FakeWindow.h"
-#include "backends/posix/LinuxNetwork.h"
+#include "app/LinuxNetwork.h"
 #include "backends/posix/PosixSockets.h"
 #include "core/main_window/frmPrincipal.h"
 #include "core/network/modNetwork.h"

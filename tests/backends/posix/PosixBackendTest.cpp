@@ -2,7 +2,7 @@
 #include "FakeShell.h"
 #include "FakeWindow.h"
 #include "NamespaceRunner.h"
-#include "backends/posix/LinuxNetwork.h"
+#include "app/LinuxNetwork.h"
 #include "backends/posix/PosixShell.h"
 #include "backends/posix/PosixSockets.h"
 #include "backends/posix/SmbNetwork.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PosixNameResolver.h"
+#include "backends/posix/PosixNameResolver.h"
 #include "core/discovery/MergedNetwork.h"
 
 #include <memory>
