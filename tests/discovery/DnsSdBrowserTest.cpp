@@ -266,13 +266,17 @@ Outcome Browse(Zone zone) {
     };
     Outcome outcome;
     const auto start = clock.Now();
-    auto line = [](const FoundMachine& machine) {
-        return machine.name + "@" + std::to_string(machine.address[3]);
+    // Built by appending: MinGW's gcc 12 misreads operator+ on a literal.
+    auto line = [](const FoundMachine& machine, std::string text = {}) {
+        text += machine.name;
+        text += '@';
+        text += std::to_string(machine.address[3]);
+        return text;
     };
     BrowseDnsSdItself(seams,
                       {[&](FoundMachine machine) {
                            outcome.found.push_back(line(machine));
-                           outcome.events.push_back("+" + line(machine));
+                           outcome.events.push_back(line(machine, "+"));
                        },
                        [&](FoundMachine machine) {
                            const auto at =
@@ -280,7 +284,7 @@ Outcome Browse(Zone zone) {
                            if (at != outcome.found.end()) {
                                outcome.found.erase(at);
                            }
-                           outcome.events.push_back("-" + line(machine));
+                           outcome.events.push_back(line(machine, "-"));
                        }},
                       start + 2s);
     outcome.took = clock.Now() - start;
