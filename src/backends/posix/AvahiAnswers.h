@@ -23,15 +23,18 @@ struct ConnectedSubnet {
 // gives at most `kPerSender` distinct machines, the first that came (the
 // daemon does not say which host sent an answer: the address it announced
 // stands in for it). A service's removal (an mDNS goodbye) removes its
-// machine, and a service removed before it resolved is not taken.
+// machine, unless another service still resolves to the same name at the same
+// address, and a service removed before it resolved is not taken unless it is
+// announced again.
 class AvahiAnswers {
   public:
     static constexpr std::size_t kPerSender = 32;
 
     explicit AvahiAnswers(std::vector<ConnectedSubnet> subnets) : subnets_(std::move(subnets)) {}
 
-    // The service `instance` (its interface, name, type and domain) resolved
-    // to `machine`.
+    // The service `instance` (its interface, name, type and domain) was
+    // announced; it resolved to `machine`; it was removed.
+    void Announced(const std::string& instance);
     void Resolved(const std::string& instance, FoundMachine machine);
     void Removed(const std::string& instance);
 
@@ -39,10 +42,14 @@ class AvahiAnswers {
     std::vector<FoundMachine> Machines() const;
 
   private:
+    // Forgets what `instance` resolved to, and its machine unless another
+    // service still gives it.
+    void Release(const std::string& instance);
+
     std::vector<ConnectedSubnet> subnets_;
     std::vector<FoundMachine> machines_;
-    // The machine each resolved service gave, by name.
-    std::map<std::string, std::string> instances_;
+    // The machine (name and address) each resolved service gave.
+    std::map<std::string, std::pair<std::string, Ipv4>> instances_;
     std::set<std::string> removedInstances_;
     std::map<Ipv4, std::set<std::string>> perSender_;
 };

@@ -154,6 +154,7 @@ void Browsed(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiProtocol protoco
     state.lastEvent = Clock::now();
     switch (event) {
     case AVAHI_BROWSER_NEW:
+        state.answers.Announced(InstanceKey(interface, name, type, domain));
         if (state.started < kMaxResolves &&
             Avahi().resolverNew(state.client, interface, protocol, name, type, domain,
                                 AVAHI_PROTO_INET, static_cast<AvahiLookupFlags>(0), Resolved,

@@ -4,6 +4,7 @@
 #include "DnsSdAnswer.h"
 
 #include <map>
+#include <optional>
 #include <set>
 
 namespace vexor {
@@ -91,7 +92,11 @@ class Browse {
                 break;
             }
             if (goodbye) {
-                services_.erase({sender, name});
+                // A goodbye names the record it ends: another target stands.
+                if (const auto at = services_.find({sender, name});
+                    at != services_.end() && AsciiLower(at->second) == AsciiLower(record.target)) {
+                    services_.erase(at);
+                }
             } else if (!record.target.empty()) {
                 services_.emplace(Key{sender, name}, record.target);
             }
@@ -164,24 +169,43 @@ class Browse {
         return true;
     }
 
-    // Asks for what the answers so far leave missing, and reports every
-    // service whose host and address are known.
+    // Asks for what the answers so far leave missing, reports every host
+    // whose service and address are known, and withdraws each host reported
+    // before that no service of its sender leads to any more (goodbyes).
     void FollowUp() {
+        // Each host known, as its first service spelt its name.
+        std::map<Key, std::string> complete;
         for (const auto& [key, instance] : instances_) {
             const auto target = services_.find(key);
             if (target == services_.end()) {
                 Ask(instance, dns::kTypeSrv);
                 continue;
             }
-            const Key host{key.first, AsciiLower(target->second)};
+            Key host{key.first, AsciiLower(target->second)};
             if (!addresses_.contains(host)) {
                 Ask(target->second, dns::kTypeA);
                 continue;
             }
-            if (reported_.insert(host).second) {
-                if (auto machine = DnsSdMachine(target->second, host.first)) {
-                    found_(std::move(*machine));
-                }
+            complete.emplace(std::move(host), target->second);
+        }
+        for (auto at = reported_.begin(); at != reported_.end();) {
+            if (complete.contains(at->first)) {
+                ++at;
+                continue;
+            }
+            if (at->second) {
+                found_.Withdraw(*at->second);
+            }
+            at = reported_.erase(at);
+        }
+        for (const auto& [host, target] : complete) {
+            if (reported_.contains(host)) {
+                continue;
+            }
+            auto machine = DnsSdMachine(target, host.first);
+            reported_.emplace(host, machine);
+            if (machine) {
+                found_(std::move(*machine));
             }
         }
     }
@@ -199,7 +223,9 @@ class Browse {
     // Every service ever taken, and how many of them each sender gave.
     std::set<Key> everTaken_;
     std::map<Ipv4, std::size_t> shares_;
-    std::set<Key> reported_;
+    // The hosts reported, each as it went to `found_` (nothing for a host
+    // whose name no list could show).
+    std::map<Key, std::optional<FoundMachine>> reported_;
 };
 
 } // namespace

@@ -35,9 +35,11 @@ struct DnsSdTiming {
 // asked, through the query engine; of them, only the records that answer a
 // question or belong to a service already taken from the same sender, and an
 // address only where it is the sender's own. A record with no time to live (a
-// goodbye) removes what it names. Each host with an address goes to `found`
-// once, named by its host name. Returns when every question has been settled or given up, or at
-// `deadline`.
+// goodbye) removes what it names, and only from the sender that announced it.
+// Each host with an address goes to `found` once, named by its host name; it
+// is withdrawn once goodbyes leave no service of its sender leading to it with
+// its address (and reported again should it come back). Returns when every
+// question has been settled or given up, or at `deadline`.
 void BrowseDnsSdItself(const DiscoverySeams& seams, const FoundSink& found,
                        std::chrono::steady_clock::time_point deadline,
                        const DnsSdTiming& timing = {});

@@ -1,5 +1,6 @@
 #include "MergedNetwork.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -22,9 +23,15 @@ struct MergedNetwork::Round : std::enable_shared_from_this<Round> {
     // next call of a running one.
     static constexpr std::size_t kMaxNamingCalls = 4;
 
+    // A machine as one source (by its place among the network's) reported it.
+    struct Reported {
+        std::size_t source = 0;
+        FoundMachine machine;
+    };
+
     std::mutex mutex;
     std::condition_variable changed;
-    std::vector<FoundMachine> found;
+    std::vector<Reported> found;
     std::vector<AddressName> names;
     std::size_t running = 0;
     bool closed = false;
@@ -38,13 +45,15 @@ struct MergedNetwork::Round : std::enable_shared_from_this<Round> {
     // Whether each address found has the name its line will show whatever
     // else answers: one it announced, or its node status's.
     std::map<Ipv4, bool> named;
+    // The addresses whose node status gave a name a line can show.
+    std::set<Ipv4> statusNamed;
     std::size_t unnamed = 0;
     std::vector<NamingRequest> pending;
     std::size_t namingCalls = 0;
     // The network's count of naming threads alive, of this refresh and others.
     std::shared_ptr<std::atomic<std::size_t>> namersAlive;
 
-    void Report(FoundMachine machine) {
+    void Report(std::size_t source, FoundMachine machine) {
         const auto name = ListedName(machine);
         if (!name && machine.address == Ipv4{}) {
             return;
@@ -73,7 +82,7 @@ struct MergedNetwork::Round : std::enable_shared_from_this<Round> {
                     }
                 }
             }
-            found.push_back(std::move(machine));
+            found.push_back({source, std::move(machine)});
             // The address is sought while the other sources go on.
             if (name && onFound) {
                 onFound(*name);
@@ -81,6 +90,45 @@ struct MergedNetwork::Round : std::enable_shared_from_this<Round> {
         }
         if (startNaming) {
             StartNaming();
+        }
+    }
+
+    // Drops what `source` reported as `machine`; what other sources, or this
+    // one under another name, reported for its address stands.
+    void Withdraw(std::size_t source, const FoundMachine& machine) {
+        const std::lock_guard lock(mutex);
+        if (closed || std::erase_if(found, [&](const Reported& reported) {
+                          return reported.source == source &&
+                                 reported.machine.address == machine.address &&
+                                 reported.machine.name == machine.name;
+                      }) == 0) {
+            return;
+        }
+        if (machine.address == Ipv4{} || own.contains(machine.address)) {
+            return;
+        }
+        const auto name = ListedName(machine);
+        bool stillNamed = false;
+        bool stillListed = false;
+        for (const Reported& reported : found) {
+            if (reported.machine.address != machine.address) {
+                continue;
+            }
+            if (const auto other = ListedName(reported.machine)) {
+                stillNamed = true;
+                stillListed = stillListed || (name && MachineKey(*other) == MachineKey(*name));
+            }
+        }
+        // The walk must not find the address under a name no line shows.
+        if (name && learnt && !stillListed) {
+            learnt->Forget(*name, machine.address);
+        }
+        // An address left without an announced name waits for its node status again.
+        if (!stillNamed && !statusNamed.contains(machine.address)) {
+            if (auto at = named.find(machine.address); at != named.end() && at->second) {
+                at->second = false;
+                ++unnamed;
+            }
         }
     }
 
@@ -135,7 +183,11 @@ struct MergedNetwork::Round : std::enable_shared_from_this<Round> {
                         }
                         if (answer.origin == NameOrigin::NodeStatus) {
                             const auto clean = CleanNetworkName(answer.name);
-                            settled = Named(answer.address, clean && !MachineKey(*clean).empty());
+                            const bool final = clean && !MachineKey(*clean).empty();
+                            if (final) {
+                                statusNamed.insert(answer.address);
+                            }
+                            settled = Named(answer.address, final);
                         }
                         names.push_back(std::move(answer));
                     }
@@ -215,7 +267,8 @@ void MergedNetwork::Discover() {
             round->own.insert(address);
         }
     }
-    for (const Slot& slot : sources_) {
+    for (std::size_t index = 0; index < sources_.size(); ++index) {
+        const Slot& slot = sources_[index];
         if (slot.running->exchange(true)) {
             continue;
         }
@@ -225,10 +278,14 @@ void MergedNetwork::Discover() {
         }
         ++*slot.holding;
         auto run = [source = slot.source, running = slot.running, holding = slot.holding,
-                    round = round, deadline]() mutable {
+                    round = round, deadline, index]() mutable {
             try {
-                source->Find([round](FoundMachine machine) { round->Report(std::move(machine)); },
-                             deadline);
+                source->Find(
+                    {[round, index](FoundMachine machine) {
+                         round->Report(index, std::move(machine));
+                     },
+                     [round, index](FoundMachine machine) { round->Withdraw(index, machine); }},
+                    deadline);
             } catch (...) {
                 // A source that fails gives what it reported; the others go on.
             }
@@ -255,8 +312,13 @@ void MergedNetwork::Discover() {
         return round->running == 0 && (round->namingCalls == 0 || round->unnamed == 0);
     });
     round->closed = true;
+    std::vector<FoundMachine> found;
+    found.reserve(round->found.size());
+    for (const Round::Reported& reported : round->found) {
+        found.push_back(reported.machine);
+    }
     groups_ = MergeNeighbourhood(
-        round->found, {round->names, std::vector<Ipv4>(round->own.begin(), round->own.end())});
+        found, {round->names, std::vector<Ipv4>(round->own.begin(), round->own.end())});
     servers_.clear();
     std::vector<std::pair<std::string, Ipv4>> lines;
     for (const auto& group : groups_) {

@@ -36,6 +36,21 @@ void NameAnswerCache::Add(std::string_view name, const Ipv4& address) {
     }
 }
 
+void NameAnswerCache::Forget(std::string_view name, const Ipv4& address) {
+    const std::lock_guard lock(mutex_);
+    const auto found = known_.find(MachineKey(name));
+    if (found == known_.end()) {
+        return;
+    }
+    Known& known = found->second;
+    std::erase(known.addresses, address);
+    if (known.addresses.empty()) {
+        known_.erase(found);
+    } else if (known.next >= known.addresses.size()) {
+        known.next = 0;
+    }
+}
+
 void NameAnswerCache::Clear() {
     const std::lock_guard lock(mutex_);
     known_.clear();

@@ -27,6 +27,8 @@ class NameAnswerCache {
     void Learn(std::string_view name, const std::vector<Ipv4>& addresses);
     // Adds `address` to what is known of `name`, after the addresses known already.
     void Add(std::string_view name, const Ipv4& address);
+    // Takes `address` out of what is known of `name` (a machine that left).
+    void Forget(std::string_view name, const Ipv4& address);
     // Forgets everything: what a refresh learnt belongs to that refresh.
     void Clear();
     // What is known of `name`, in the order learnt; empty when nothing is.

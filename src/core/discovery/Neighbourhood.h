@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace vexor {
@@ -26,9 +27,40 @@ struct FoundMachine {
     Ipv4 address{};
 };
 
-// Where a source reports each machine as soon as it knows it. Called from the
-// source's own thread.
-using FoundSink = std::function<void(FoundMachine)>;
+// Where a source reports each machine as soon as it knows it, and withdraws
+// one it reported earlier in the same refresh that has since left (an mDNS
+// goodbye). Called from the source's own thread.
+class FoundSink {
+  public:
+    using Callback = std::function<void(FoundMachine)>;
+
+    FoundSink() = default;
+    // A sink that takes reports only: withdrawals are ignored.
+    template <typename Found>
+    requires(!std::is_same_v<std::decay_t<Found>, FoundSink> &&
+             std::is_invocable_v<Found&, FoundMachine>) FoundSink(Found found)
+        : found_(std::move(found)) {}
+    FoundSink(Callback found, Callback withdrawn)
+        : found_(std::move(found)), withdrawn_(std::move(withdrawn)) {}
+
+    void operator()(FoundMachine machine) const {
+        if (found_) {
+            found_(std::move(machine));
+        }
+    }
+    // Takes back `machine`, exactly as it was reported: what the same source
+    // reported for its address under another name, and what other sources
+    // reported, stand.
+    void Withdraw(FoundMachine machine) const {
+        if (withdrawn_) {
+            withdrawn_(std::move(machine));
+        }
+    }
+
+  private:
+    Callback found_;
+    Callback withdrawn_;
+};
 
 // One line of the merged neighbourhood.
 struct NeighbourhoodMachine {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <tuple>
 
 namespace vexor {
 namespace {
@@ -96,6 +97,59 @@ TEST(AvahiAnswers, AGoodbyeRemovesTheMachineAndCostsNoShare) {
     }
     answers.Resolved("fica", Machine("FICA", {10, 20, 1, 1}));
     EXPECT_EQ(Names(answers), std::vector<std::string>{"FICA"});
+}
+
+// A removal takes away only what that service gave: a machine another service
+// still resolves to stays, and a machine of the same name at another address
+// (another sender) is not touched.
+TEST(AvahiAnswers, ARemovalTakesOnlyWhatThatServiceGave) {
+    const Ipv4 nasAt{192, 168, 1, 20};
+    const Ipv4 floodAt{192, 168, 1, 66};
+    using Event = std::tuple<char, std::string, std::string, Ipv4>; // N/R/G, instance, machine
+    const struct {
+        const char* what;
+        std::vector<Event> events;
+        std::vector<std::string> listed;
+    } cases[] = {
+        {"two services of one machine, one removed: the machine stays",
+         {{'R', "smb", "NAS", nasAt}, {'R', "ws", "NAS", nasAt}, {'G', "smb", "", {}}},
+         {"NAS@20"}},
+        {"both removed: gone",
+         {{'R', "smb", "NAS", nasAt},
+          {'R', "ws", "NAS", nasAt},
+          {'G', "smb", "", {}},
+          {'G', "ws", "", {}}},
+         {}},
+        {"another sender's service of the same name, removed: the honest one stays",
+         {{'R', "smb", "NAS", nasAt}, {'R', "falso", "NAS", floodAt}, {'G', "falso", "", {}}},
+         {"NAS@20"}},
+        {"a service that resolves again elsewhere no longer gives the first machine",
+         {{'R', "smb", "NAS", nasAt}, {'R', "smb", "NAS-NOVO", nasAt}},
+         {"NAS-NOVO@20"}},
+        {"removed, then announced again and resolved: listed",
+         {{'G', "smb", "", {}}, {'N', "smb", "", {}}, {'R', "smb", "NAS", nasAt}},
+         {"NAS@20"}},
+        {"removed while its resolve ran: not listed",
+         {{'N', "smb", "", {}}, {'G', "smb", "", {}}, {'R', "smb", "NAS", nasAt}},
+         {}},
+    };
+    for (const auto& c : cases) {
+        AvahiAnswers answers(kSubnets);
+        for (const auto& [kind, instance, name, address] : c.events) {
+            if (kind == 'N') {
+                answers.Announced(instance);
+            } else if (kind == 'R') {
+                answers.Resolved(instance, Machine(name, address));
+            } else {
+                answers.Removed(instance);
+            }
+        }
+        std::vector<std::string> listed;
+        for (const FoundMachine& machine : answers.Machines()) {
+            listed.push_back(machine.name + "@" + std::to_string(machine.address[3]));
+        }
+        EXPECT_EQ(listed, c.listed) << c.what;
+    }
 }
 
 } // namespace

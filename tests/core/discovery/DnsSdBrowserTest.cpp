@@ -108,12 +108,26 @@ Asked ReadQuestion(std::span<const std::uint8_t> bytes) {
 // additional section when `additional` is set; hostile ones send junk with
 // every answer, and `pushed` goes with every query, from its records' senders,
 // ahead of the answers, about 20 records a message, a service with its records.
+// `later` comes once, `laterAt` after the first query, one message per sender
+// as an answer to it; from then on its senders no longer hold the records it
+// says goodbye to, unless they `stay`.
 struct Zone {
     std::vector<Record> records;
     bool additional = true;
     bool hostile = false;
     std::vector<Record> pushed = {};
+    std::vector<Record> later = {};
+    std::chrono::milliseconds laterAt = 0ms;
+    bool stay = false;
 };
+
+// Whether `goodbye` ends `record`: the same record of the same sender.
+bool Ends(const Record& goodbye, const Record& record) {
+    return goodbye.ttl == 0 && goodbye.from == record.from && goodbye.type == record.type &&
+           AsciiLower(goodbye.name) == AsciiLower(record.name) &&
+           AsciiLower(goodbye.target) == AsciiLower(record.target) &&
+           goodbye.address == record.address;
+}
 
 // Scripted responders: each query gets its answers 5 ms later (and junk first
 // when the zone is hostile).
@@ -125,6 +139,23 @@ class ScriptedMdns {
         EXPECT_EQ(sent.to.port, 5353);
         const Asked asked = ReadQuestion(sent.bytes);
         ++queries_[std::to_string(asked.type) + " " + asked.name];
+        std::vector<FakeDatagramSocket::Delayed> replies;
+        if (!leftAt_) {
+            leftAt_ = sent.at + zone_.laterAt;
+            std::map<Ipv4, std::vector<Record>> senders;
+            for (const Record& record : zone_.later) {
+                senders[record.from].push_back(record);
+            }
+            for (const auto& [from, records] : senders) {
+                replies.push_back({zone_.laterAt, {Response(asked.id, records, {}), {from, 5353}}});
+            }
+        }
+        if (!zone_.stay && sent.at >= *leftAt_) {
+            std::erase_if(zone_.records, [&](const Record& record) {
+                return std::any_of(zone_.later.begin(), zone_.later.end(),
+                                   [&](const Record& goodbye) { return Ends(goodbye, record); });
+            });
+        }
         std::map<Ipv4, std::vector<Record>> answers;
         std::map<Ipv4, std::vector<Record>> additional;
         for (const Record& record : zone_.records) {
@@ -150,7 +181,6 @@ class ScriptedMdns {
                 }
             }
         }
-        std::vector<FakeDatagramSocket::Delayed> replies;
         auto reply = [&](Bytes bytes, std::uint16_t port, const Ipv4& from = {10, 0, 0, 50}) {
             replies.push_back({5ms, {std::move(bytes), {from, port}}});
         };
@@ -196,6 +226,7 @@ class ScriptedMdns {
   private:
     Zone zone_;
     std::map<std::string, int> queries_;
+    std::optional<SteadyTime> leftAt_;
 };
 
 // The browser's socket: it goes with the browse, the link it speaks to stays.
@@ -215,7 +246,10 @@ class Borrowed : public IDatagramSocket {
 };
 
 struct Outcome {
+    // What was listed at the end, sorted.
     std::vector<std::string> found;
+    // Each report ("+name@host") and withdrawal ("-name@host"), in order.
+    std::vector<std::string> events;
     std::map<std::string, int> queries;
     std::chrono::nanoseconds took{};
 };
@@ -232,13 +266,27 @@ Outcome Browse(Zone zone) {
     };
     Outcome outcome;
     const auto start = clock.Now();
-    BrowseDnsSdItself(
-        seams,
-        [&](FoundMachine machine) {
-            const Ipv4& a = machine.address;
-            outcome.found.push_back(machine.name + "@" + std::to_string(a[3]));
-        },
-        start + 2s);
+    // Built by appending: MinGW's gcc 12 misreads operator+ on a literal.
+    auto line = [](const FoundMachine& machine, std::string text = {}) {
+        text += machine.name;
+        text += '@';
+        text += std::to_string(machine.address[3]);
+        return text;
+    };
+    BrowseDnsSdItself(seams,
+                      {[&](FoundMachine machine) {
+                           outcome.found.push_back(line(machine));
+                           outcome.events.push_back(line(machine, "+"));
+                       },
+                       [&](FoundMachine machine) {
+                           const auto at =
+                               std::find(outcome.found.begin(), outcome.found.end(), line(machine));
+                           if (at != outcome.found.end()) {
+                               outcome.found.erase(at);
+                           }
+                           outcome.events.push_back(line(machine, "-"));
+                       }},
+                      start + 2s);
     outcome.took = clock.Now() - start;
     outcome.queries = responders.queries();
     std::sort(outcome.found.begin(), outcome.found.end());
@@ -447,6 +495,93 @@ TEST(DnsSdBrowser, TakesFromEachSenderOnlyItsShareAndOnlyWhatWasAsked) {
         const Outcome outcome = Browse(c.zone);
         EXPECT_EQ(outcome.found, c.found) << c.what;
         EXPECT_EQ(outcome.queries, c.queries) << c.what;
+    }
+}
+
+// A goodbye that comes after the host was reported withdraws it; one from
+// any sender but the one that announced the record, or for a record nobody
+// took, changes nothing.
+TEST(DnsSdBrowser, AGoodbyeWithdrawsOnlyWhatItsOwnSenderAnnounced) {
+    const Record mac[] = {
+        {"_device-info._tcp.local", dns::kTypePtr, "mac._device-info._tcp.local", {}, kMacAt},
+        {"mac._device-info._tcp.local", dns::kTypeSrv, "MacBook.local", {}, kMacAt},
+        {"macbook.local", dns::kTypeA, "", kMacAt, kMacAt}};
+    const std::vector<Record> nasAndMac{kNasPtr, kNasSrv, kNasA, mac[0], mac[1], mac[2]};
+    auto goodbye = [](Record record, const Ipv4& from = kNasAt) {
+        record.from = from;
+        record.ttl = 0;
+        return record;
+    };
+    const Record nasWorkstation[] = {
+        {"_workstation._tcp.local", dns::kTypePtr, "nas-sala [00:11]._workstation._tcp.local"},
+        {"nas-sala [00:11]._workstation._tcp.local", dns::kTypeSrv, "nas-sala.local"}};
+    const Record nasSrvElsewhere{kNasSrv.name, dns::kTypeSrv, "outro-nas.local"};
+    const Record ghost{"_smb._tcp.local", dns::kTypePtr, "fantasma._smb._tcp.local"};
+    const std::vector<std::string> both{"+nas-sala.local@21", "+MacBook.local@23"};
+    const std::vector<std::string> bothThenNasGone{"+nas-sala.local@21", "+MacBook.local@23",
+                                                   "-nas-sala.local@21"};
+    const struct {
+        const char* what;
+        Zone zone;
+        std::vector<std::string> found;
+        std::vector<std::string> events;
+    } cases[] = {
+        {"a goodbye in the same answer: never reported",
+         {{kNasPtr, kNasSrv, kNasA, goodbye(kNasPtr)}, true, false},
+         {},
+         {}},
+        {"a goodbye after the service came, before it resolved: never reported",
+         {{kNasPtr, kNasSrv, kNasA}, false, false, {}, {goodbye(kNasPtr)}, 7ms},
+         {},
+         {}},
+        {"the service's goodbye after the report withdraws the host",
+         {nasAndMac, true, false, {}, {goodbye(kNasPtr)}, 50ms},
+         {"MacBook.local@23"},
+         bothThenNasGone},
+        {"the target's goodbye after the report withdraws the host",
+         {nasAndMac, true, false, {}, {goodbye(kNasSrv)}, 50ms},
+         {"MacBook.local@23"},
+         bothThenNasGone},
+        {"the address's goodbye after the report withdraws the host",
+         {nasAndMac, true, false, {}, {goodbye(kNasA)}, 50ms},
+         {"MacBook.local@23"},
+         bothThenNasGone},
+        {"a host that comes back after its goodbye is reported again",
+         {nasAndMac, true, false, {}, {goodbye(kNasPtr)}, 50ms, true},
+         {"MacBook.local@23", "nas-sala.local@21"},
+         {"+nas-sala.local@21", "+MacBook.local@23", "-nas-sala.local@21", "+nas-sala.local@21"}},
+        {"a host another of its services still leads to stays",
+         {{kNasPtr, kNasSrv, kNasA, nasWorkstation[0], nasWorkstation[1]},
+          true,
+          false,
+          {},
+          {goodbye(kNasPtr)},
+          50ms},
+         {"nas-sala.local@21"},
+         {"+nas-sala.local@21"}},
+        {"a goodbye for a target the service does not have changes nothing",
+         {nasAndMac, true, false, {}, {goodbye(nasSrvElsewhere)}, 50ms},
+         {"MacBook.local@23", "nas-sala.local@21"},
+         both},
+        {"a goodbye for a service never taken changes nothing",
+         {nasAndMac, true, false, {}, {goodbye(ghost)}, 50ms},
+         {"MacBook.local@23", "nas-sala.local@21"},
+         both},
+        {"goodbyes from another sender for the NAS's records change nothing",
+         {nasAndMac,
+          true,
+          false,
+          {},
+          {goodbye(kNasPtr, kFloodAt), goodbye(kNasSrv, kFloodAt), goodbye(kNasA, kFloodAt),
+           goodbye(kNasPtr, kMacAt), goodbye(kNasA, kMacAt)},
+          50ms},
+         {"MacBook.local@23", "nas-sala.local@21"},
+         both},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = Browse(c.zone);
+        EXPECT_EQ(outcome.found, c.found) << c.what;
+        EXPECT_EQ(outcome.events, c.events) << c.what;
     }
 }
 

@@ -571,6 +571,91 @@ class RecordingEnumeration : public INetworkEnumeration {
 // The browse list is read through the system's enumeration down to its
 // domains; the walk then opens every machine, and none of those opens reaches
 // the system: no machine is ever connected to or offered credentials.
+// A source that reports and withdraws machines in the order scripted.
+class WithdrawingSource : public INeighbourhoodSource {
+  public:
+    // Each step: '+' reports the machine, '-' withdraws it.
+    using Step = std::pair<char, FoundMachine>;
+    explicit WithdrawingSource(std::vector<Step> steps) : steps_(std::move(steps)) {}
+    void Find(const FoundSink& found, Clock::time_point) override {
+        for (const auto& [kind, machine] : steps_) {
+            if (kind == '+') {
+                found(machine);
+            } else {
+                found.Withdraw(machine);
+            }
+        }
+    }
+
+  private:
+    std::vector<Step> steps_;
+};
+
+// A source takes back only what it reported itself: what another source
+// reported for the same address, or this one under another name, stays.
+TEST(MergedNetwork, AWithdrawalDropsOnlyThatSourcesReport) {
+    const Ipv4 nasAt{10, 0, 0, 21};
+    const FoundMachine nas{MachineSource::DnsSd, "nas-sala.local", "", nasAt};
+    const FoundMachine nasOther{MachineSource::DnsSd, "nas-b.local", "", nasAt};
+    const FoundMachine mac{MachineSource::DnsSd, "MacBook.local", "", {10, 0, 0, 23}};
+    const FoundMachine swept{MachineSource::Sweep, "", "", nasAt};
+    const FoundMachine described{MachineSource::Ssdp, "nas-sala", "", nasAt};
+    using Steps = std::vector<WithdrawingSource::Step>;
+    const struct {
+        const char* what;
+        Steps first;
+        Steps second;
+        std::vector<std::string> lines;
+        // What the walk's lookup of "nas-sala" finds afterwards.
+        std::vector<Ipv4> learnt;
+    } cases[] = {
+        {"reported, then withdrawn: gone, and its address no longer learnt",
+         {{'+', nas}, {'+', mac}, {'-', nas}},
+         {},
+         {"Outras máquinas/\\\\MacBook=0,259"},
+         {}},
+        {"another source's machine at the address stays, by its address",
+         {{'+', nas}, {'-', nas}},
+         {{'+', swept}},
+         {"Outras máquinas/\\\\10.0.0.21=0,259"},
+         {}},
+        {"another source's report of the same machine stays",
+         {{'+', nas}, {'-', nas}},
+         {{'+', described}},
+         {"Outras máquinas/\\\\nas-sala=0,259"},
+         {nasAt}},
+        {"another source cannot withdraw what this one reported",
+         {{'+', nas}},
+         {{'-', nas}},
+         {"Outras máquinas/\\\\nas-sala=0,259"},
+         {nasAt}},
+        {"a machine never reported: nothing to withdraw",
+         {{'-', nas}, {'+', mac}},
+         {},
+         {"Outras máquinas/\\\\MacBook=0,259"},
+         {}},
+        {"the same source's other name at the address stays",
+         {{'+', nas}, {'+', nasOther}, {'-', nas}},
+         {},
+         {"Outras máquinas/\\\\nas-b=0,259"},
+         {}},
+        {"reported again after it was withdrawn",
+         {{'+', nas}, {'-', nas}, {'+', nas}},
+         {},
+         {"Outras máquinas/\\\\nas-sala=0,259"},
+         {nasAt}},
+    };
+    for (const auto& c : cases) {
+        const auto learnt = std::make_shared<NameAnswerCache>();
+        MergedNetwork network("Rede",
+                              {std::make_shared<WithdrawingSource>(c.first),
+                               std::make_shared<WithdrawingSource>(c.second)},
+                              learnt);
+        EXPECT_EQ(Walk(network).lines, c.lines) << c.what;
+        EXPECT_EQ(learnt->Find("nas-sala"), c.learnt) << c.what;
+    }
+}
+
 TEST(MergedNetwork, TheBrowseListNeverOpensAServer) {
     std::vector<std::string> opened;
     FakeClock clock;
