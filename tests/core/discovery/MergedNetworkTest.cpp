@@ -647,11 +647,12 @@ TEST(MergedNetwork, AWithdrawalDropsOnlyThatSourcesReport) {
     };
     for (const auto& c : cases) {
         const auto learnt = std::make_shared<NameAnswerCache>();
+        FakeClock clock;
         MergedNetwork network("Rede",
                               {std::make_shared<WithdrawingSource>(c.first),
                                std::make_shared<WithdrawingSource>(c.second)},
-                              learnt);
-        EXPECT_EQ(Walk(network).lines, c.lines) << c.what;
+                              learnt, {}, 1500ms, {}, clock);
+        EXPECT_EQ(BackgroundWalk(network, clock).Finish().lines, c.lines) << c.what;
         EXPECT_EQ(learnt->Find("nas-sala"), c.learnt) << c.what;
     }
 }
