@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/discovery/Neighbourhood.h"
+#include "seams/NeighbourhoodSource.h"
 
 #include <cstddef>
 #include <map>

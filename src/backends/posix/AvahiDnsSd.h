@@ -1,8 +1,6 @@
 #pragma once
 
 #include "core/discovery/DnsSdBrowser.h"
-#include "core/discovery/MergedNetwork.h"
-#include "core/discovery/Neighbourhood.h"
 
 #include <chrono>
 #include <vector>

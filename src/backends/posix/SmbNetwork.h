@@ -1,8 +1,7 @@
 #pragma once
 
 #include "base/ResourcePacker.h"
-#include "core/discovery/MergedNetwork.h"
-#include "core/discovery/Neighbourhood.h"
+#include "seams/NeighbourhoodSource.h"
 
 #include <chrono>
 #include <functional>

@@ -20,20 +20,6 @@
 
 namespace vexor {
 
-// One way of finding the machines of the neighbourhood. Several run at the same
-// time, each on a thread of its own.
-class INeighbourhoodSource {
-  public:
-    virtual ~INeighbourhoodSource() = default;
-    // Reports every machine found to `found` as soon as it is known, and returns
-    // by `deadline` as far as the system lets it. A source that returns later is
-    // left behind; it must not report after it returned.
-    virtual void Find(const FoundSink& found, std::chrono::steady_clock::time_point deadline) = 0;
-    // True while work that Find began goes on after it returned (a library call
-    // abandoned at the deadline): tearing the process down would run under it.
-    virtual bool Busy() const { return false; }
-};
-
 // What the rest of the program does as a refresh goes on.
 struct RefreshHooks {
     // The root was opened: a new refresh begins, whose sources and names end
