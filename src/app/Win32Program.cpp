@@ -1,7 +1,7 @@
 #include "Win32Program.h"
 
 #include "backends/win32/Win32Console.h"
-#include "backends/win32/Win32Neighbourhood.h"
+#include "app/Win32Neighbourhood.h"
 #include "backends/win32/Win32Shell.h"
 #include "backends/win32/Win32Sockets.h"
 #include "backends/win32/Win32Toolkit.h"

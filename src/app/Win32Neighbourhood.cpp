@@ -1,9 +1,9 @@
 #include "Win32Neighbourhood.h"
 
-#include "Win32Adapters.h"
-#include "Win32Discovery.h"
-#include "Win32NeighbourTable.h"
-#include "Win32Network.h"
+#include "backends/win32/Win32Adapters.h"
+#include "backends/win32/Win32Discovery.h"
+#include "backends/win32/Win32NeighbourTable.h"
+#include "backends/win32/Win32Network.h"
 #include "core/discovery/AddressNamer.h"
 #include "core/discovery/DnsSdBrowser.h"
 #include "core/discovery/EnumerationBrowse.h"
