@@ -2,8 +2,8 @@
 // source byte, an address byte (the last of 10.0.0.x; 0 for none), a NUL-ended
 // name and a NUL-ended workgroup. DNS-SD records go through the DNS-SD answer
 // handling first.
+#include "base/HostName.h"
 #include "core/discovery/DnsSdAnswer.h"
-#include "core/discovery/HostName.h"
 #include "core/discovery/Neighbourhood.h"
 
 #include "core/discovery/NameCharacters.h"

@@ -1,4 +1,5 @@
 #include "PosixSockets.h"
+#include "base/AsciiText.h"
 #include "base/SocketAddress.h"
 #include "base/UniqueHandle.h"
 
@@ -11,7 +12,6 @@
 #include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -23,7 +23,7 @@ constexpr std::uint16_t kMaxSockets = 32767;
 
 bool IsOwnHostName(const char* name) {
     char own[256] = {};
-    return gethostname(own, sizeof own - 1) == 0 && own[0] != '\0' && strcasecmp(own, name) == 0;
+    return gethostname(own, sizeof own - 1) == 0 && own[0] != '\0' && EqualsIgnoringCase(own, name);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "SmbNetwork.h"
 
 #include "SharedLibrary.h"
+#include "base/AsciiText.h"
 
 #include <arpa/inet.h>
 #include <atomic>
@@ -9,7 +10,6 @@
 #include <cstring>
 #include <libsmbclient.h>
 #include <mutex>
-#include <strings.h>
 #include <system_error>
 #include <thread>
 
@@ -176,7 +176,7 @@ bool WorkgroupNameSpellsAHost(std::string_view name) {
     if (text.find_first_of(".:[]") != std::string::npos) {
         return true;
     }
-    return strcasecmp(text.c_str(), "localhost") == 0;
+    return EqualsIgnoringCase(text, "localhost");
 }
 
 // What the browse thread and the refreshes share. The context is used by the

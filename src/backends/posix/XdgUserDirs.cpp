@@ -1,5 +1,7 @@
 #include "XdgUserDirs.h"
 
+#include "base/AsciiText.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -12,15 +14,6 @@ namespace {
 
 constexpr std::string_view kKey = "XDG_DOCUMENTS_DIR";
 constexpr std::string_view kHomePrefix = "$HOME";
-
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
 
 // The value between the quotes, with the shell escapes the file may carry
 // (\" \\ \$ \`) undone; empty when the value is not quoted.
@@ -55,17 +48,17 @@ std::filesystem::path DocumentsFromUserDirs(std::string_view contents,
     std::string found;
     while (!contents.empty()) {
         const auto end = contents.find('\n');
-        const std::string_view line = Trim(contents.substr(0, end));
+        const std::string_view line = TrimBlanks(contents.substr(0, end));
         contents = end == std::string_view::npos ? std::string_view{} : contents.substr(end + 1);
         if (line.substr(0, kKey.size()) != kKey) {
             continue;
         }
-        const std::string_view rest = Trim(line.substr(kKey.size()));
+        const std::string_view rest = TrimBlanks(line.substr(kKey.size()));
         if (rest.empty() || rest.front() != '=') {
             continue;
         }
         // The last assignment wins, as when the shell reads the file.
-        found = Unquote(Trim(rest.substr(1)));
+        found = Unquote(TrimBlanks(rest.substr(1)));
     }
     std::filesystem::path directory;
     if (found.rfind(kHomePrefix, 0) == 0 &&

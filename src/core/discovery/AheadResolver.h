@@ -1,7 +1,8 @@
 #pragma once
 
-#include "HostName.h"
+#include "base/HostName.h"
 #include "seams/Clock.h"
+#include "seams/Ipv4.h"
 
 #include <chrono>
 #include <cstddef>

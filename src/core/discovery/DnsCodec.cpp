@@ -1,6 +1,6 @@
 #include "DnsCodec.h"
 
-#include "HostName.h"
+#include "base/HostName.h"
 
 #include <algorithm>
 

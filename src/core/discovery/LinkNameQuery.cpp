@@ -1,8 +1,8 @@
 #include "LinkNameQuery.h"
 
 #include "DnsCodec.h"
-#include "HostName.h"
 #include "NetbiosMessages.h"
+#include "base/HostName.h"
 
 #include <string>
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "HostName.h"
+#include "base/HostName.h"
+#include "seams/Ipv4.h"
 
 #include <cstddef>
 #include <map>

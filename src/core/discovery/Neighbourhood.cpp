@@ -1,7 +1,7 @@
 #include "Neighbourhood.h"
 
-#include "HostName.h"
 #include "NameCharacters.h"
+#include "base/HostName.h"
 #include "seams/Utf8Codec.h"
 
 #include <algorithm>

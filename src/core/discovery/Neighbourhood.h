@@ -1,7 +1,8 @@
 #pragma once
 
 #include "AddressNaming.h"
-#include "HostName.h"
+#include "base/HostName.h"
+#include "seams/Ipv4.h"
 #include "seams/NeighbourhoodSource.h"
 
 #include <functional>

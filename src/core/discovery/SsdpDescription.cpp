@@ -1,5 +1,7 @@
 #include "SsdpDescription.h"
 
+#include "base/AsciiText.h"
+
 #include <vector>
 
 namespace vexor {
@@ -11,15 +13,6 @@ constexpr std::size_t kMaxDepth = 32;
 constexpr std::size_t kMaxName = 256;
 // Far more than any name the list can show; a longer text is not a name.
 constexpr std::size_t kMaxFriendlyName = 4096;
-
-std::string Trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return std::string(text.substr(first, last - first + 1));
-}
 
 } // namespace
 
@@ -77,7 +70,7 @@ std::optional<std::string> ReadFriendlyName(const XmlReaderFactory& xml,
                 return std::nullopt;
             }
             if (inName) {
-                std::string trimmed = Trimmed(name);
+                std::string trimmed = std::string(TrimBlanks(name));
                 return trimmed.empty() ? std::nullopt : std::optional<std::string>(trimmed);
             }
             open.pop_back();

@@ -1,10 +1,16 @@
 #include "SsdpMessages.h"
 
+#include "base/AsciiText.h"
+
 #include <algorithm>
 #include <vector>
 
 namespace vexor {
 namespace {
+
+// HTTP's optional white space around a field's value; any other control
+// character, a CR among them, stays in the value for the checks to refuse.
+constexpr std::string_view kHeaderBlanks = " \t";
 
 // Headers an answer may carry; the real ones carry about ten.
 constexpr std::size_t kMaxHeaders = 64;
@@ -16,31 +22,12 @@ struct Header {
     std::string value;
 };
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) {
-                   return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-               };
-               return lower(x) == lower(y);
-           });
-}
-
 // An HTTP token character (RFC 9110 tchar).
 bool IsTokenChar(char c) {
     if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
         return true;
     }
     return std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 // The next line of `text`, ended by CRLF or a bare LF, and what follows it.
@@ -109,7 +96,7 @@ std::optional<SsdpAnswer> ParseSsdpAnswer(std::string_view datagram) {
                 return std::nullopt;
             }
             std::string& value = headers.back().value;
-            const std::string_view more = TrimBlanks(line);
+            const std::string_view more = TrimBlanks(line, kHeaderBlanks);
             if (!value.empty() && !more.empty()) {
                 value += ' ';
             }
@@ -122,7 +109,7 @@ std::optional<SsdpAnswer> ParseSsdpAnswer(std::string_view datagram) {
             !std::all_of(name.begin(), name.end(), IsTokenChar) || headers.size() >= kMaxHeaders) {
             return std::nullopt;
         }
-        headers.push_back({name, std::string(TrimBlanks(line.substr(colon + 1)))});
+        headers.push_back({name, std::string(TrimBlanks(line.substr(colon + 1), kHeaderBlanks))});
     }
     SsdpAnswer answer;
     const auto locations = std::count_if(headers.begin(), headers.end(), [](const Header& header) {

@@ -1,8 +1,9 @@
 #include "SweepPlan.h"
 
+#include "base/AsciiText.h"
+
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <string_view>
 
 namespace vexor {
@@ -28,13 +29,6 @@ bool Within(const Ipv4& address, std::uint32_t network, std::uint8_t prefixLengt
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
-}
-
-bool ContainsIgnoringCase(std::string_view text, std::string_view part) {
-    return std::search(text.begin(), text.end(), part.begin(), part.end(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           }) != text.end();
 }
 
 // The bridges and virtual links that container and virtual-machine software

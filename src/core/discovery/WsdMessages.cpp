@@ -1,5 +1,7 @@
 #include "WsdMessages.h"
 
+#include "base/AsciiText.h"
+
 #include "XmlFields.h"
 
 #include <charconv>
@@ -79,14 +81,6 @@ std::vector<std::string> Words(std::string_view text) {
     return words;
 }
 
-std::string Trimmed(std::string_view text) {
-    const auto words = text.find_first_not_of(" \t\r\n");
-    if (words == std::string_view::npos) {
-        return {};
-    }
-    return std::string(text.substr(words, text.find_last_not_of(" \t\r\n") - words + 1));
-}
-
 } // namespace
 
 std::string WsdProbe(const std::string& messageId) {
@@ -116,18 +110,18 @@ std::optional<WsdReply> ParseWsdReply(const XmlReaderFactory& xml, std::string_v
     std::string action;
     for (const XmlField& field : *fields) {
         if (PathEndsWith(field, {kHeader, kAction})) {
-            action = Trimmed(field.text);
+            action = std::string(TrimBlanks(field.text));
         } else if (PathEndsWith(field, {kHeader, kMessageId})) {
-            reply.messageId = Trimmed(field.text);
+            reply.messageId = std::string(TrimBlanks(field.text));
         } else if (PathEndsWith(field, {kHeader, kRelatesTo})) {
-            reply.relatesTo = Trimmed(field.text);
+            reply.relatesTo = std::string(TrimBlanks(field.text));
         } else if (PathEndsWith(field, {kProbeMatch}) || PathEndsWith(field, {kResolveMatch})) {
             reply.matches.emplace_back();
         } else if (reply.matches.empty()) {
             continue;
         } else if (PathEndsWith(field, {kProbeMatch, kEndpointReference, kAddress}) ||
                    PathEndsWith(field, {kResolveMatch, kEndpointReference, kAddress})) {
-            reply.matches.back().endpoint = Trimmed(field.text);
+            reply.matches.back().endpoint = std::string(TrimBlanks(field.text));
         } else if (PathEndsWith(field, {kProbeMatch, kTypes}) ||
                    PathEndsWith(field, {kResolveMatch, kTypes})) {
             reply.matches.back().types = Words(field.text);
@@ -151,7 +145,7 @@ std::optional<std::string> ParseMetadataComputer(const XmlReaderFactory& xml,
     }
     for (const XmlField& field : *fields) {
         if (PathEndsWith(field, {kHost, kComputer})) {
-            if (std::string text = Trimmed(field.text); !text.empty()) {
+            if (std::string text = std::string(TrimBlanks(field.text)); !text.empty()) {
                 return text;
             }
         }

@@ -1,16 +1,11 @@
 #pragma once
 
-#include "seams/Ipv4.h"
+#include "AsciiText.h"
 
 #include <string>
 #include <string_view>
 
 namespace vexor {
-
-// ASCII letters in lower case; every other byte as it is. Network names compare
-// this way whatever the locale.
-char AsciiLower(char c);
-std::string AsciiLower(std::string_view text);
 
 // The form under which two names of one machine compare equal: ASCII letters in
 // lower case, a trailing dot and a trailing ".local" removed. Discovery sources

@@ -1,7 +1,5 @@
 #include "HostName.h"
 
-#include <algorithm>
-
 namespace vexor {
 namespace {
 
@@ -18,23 +16,10 @@ bool EndsWithLocal(std::string_view name) {
     if (name.size() <= kLocalSuffix.size()) {
         return false;
     }
-    const std::string_view tail = name.substr(name.size() - kLocalSuffix.size());
-    return std::equal(tail.begin(), tail.end(), kLocalSuffix.begin(),
-                      [](char a, char b) { return AsciiLower(a) == b; });
+    return EqualsIgnoringCase(name.substr(name.size() - kLocalSuffix.size()), kLocalSuffix);
 }
 
 } // namespace
-
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string AsciiLower(std::string_view text) {
-    std::string folded(text);
-    std::transform(folded.begin(), folded.end(), folded.begin(),
-                   [](char c) { return AsciiLower(c); });
-    return folded;
-}
 
 bool IsLocalDomainName(std::string_view name) {
     return EndsWithLocal(WithoutTrailingDot(name));
