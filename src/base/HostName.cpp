@@ -25,12 +25,17 @@ bool IsLocalDomainName(std::string_view name) {
     return EndsWithLocal(WithoutTrailingDot(name));
 }
 
-std::string MachineKey(std::string_view name) {
-    name = WithoutTrailingDot(name);
-    if (EndsWithLocal(name)) {
-        name.remove_suffix(kLocalSuffix.size());
+std::string_view WithoutLocalDomain(std::string_view name) {
+    const std::string_view bare = WithoutTrailingDot(name);
+    if (!EndsWithLocal(bare)) {
+        return name;
     }
-    return AsciiLower(name);
+    const std::string_view host = bare.substr(0, bare.size() - kLocalSuffix.size());
+    return host.substr(0, host.find_last_not_of(' ') + 1);
+}
+
+std::string MachineKey(std::string_view name) {
+    return AsciiLower(WithoutTrailingDot(WithoutLocalDomain(name)));
 }
 
 } // namespace vexor

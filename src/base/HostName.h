@@ -14,5 +14,8 @@ std::string MachineKey(std::string_view name);
 
 // True when `name` ends in ".local" (any case, an optional trailing dot).
 bool IsLocalDomainName(std::string_view name);
+// `name` without a trailing ".local" (any case, an optional trailing dot) and
+// the blanks before it; as it is when it is not such a name.
+std::string_view WithoutLocalDomain(std::string_view name);
 
 } // namespace vexor

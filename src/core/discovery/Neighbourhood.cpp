@@ -15,11 +15,8 @@ constexpr std::size_t kMaxNameBytes = 255;
 
 // The name a source gives, as the list shows it: DNS-SD host names lose ".local".
 std::string ShownName(const FoundMachine& machine, std::string name) {
-    if (machine.source == MachineSource::DnsSd && IsLocalDomainName(name)) {
-        if (name.back() == '.') {
-            name.pop_back();
-        }
-        name.resize(name.size() - 6);
+    if (machine.source == MachineSource::DnsSd) {
+        return std::string(WithoutLocalDomain(name));
     }
     return name;
 }
