@@ -60,12 +60,23 @@ stop_display() {
 # says where the report goes.
 print_report() {
     local window notice
-    window=$(timeout 60 xdotool search --sync --name '^Vexor Moralto - v2\.5$' | head -n 1) ||
-        fail "the window did not appear"
-    xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+    # Only a mapped window can take the focus: an X error ends xdotool, so
+    # the focus is retried (bounded) until the window manager or X accepts it.
+    window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Vexor Moralto - v2\.5$' |
+        sed -n 1p) || fail "the window did not appear"
+    local focused=no
+    for _ in $(seq 50); do
+        if timeout 5 xdotool windowactivate --sync "$window" 2>/dev/null ||
+            timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null; then
+            focused=yes
+            break
+        fi
+        sleep 0.1
+    done
+    [ "$focused" = yes ] || fail "the window never took the focus"
     sleep 0.3
     xdotool key alt+i
-    notice=$(timeout 60 xdotool search --sync --onlyvisible --name '^Arquivo de IP$' | head -n 1) ||
+    notice=$(timeout 60 xdotool search --sync --onlyvisible --name '^Arquivo de IP$' | sed -n 1p) ||
         fail "the notice box did not appear"
     sleep 0.3
     xdotool windowactivate --sync "$notice" 2>/dev/null || xdotool windowfocus "$notice" || true
