@@ -1,7 +1,7 @@
 #include "Win32Program.h"
 
-#include "backends/win32/Win32Console.h"
 #include "app/Win32Neighbourhood.h"
+#include "backends/win32/Win32Console.h"
 #include "backends/win32/Win32Shell.h"
 #include "backends/win32/Win32Sockets.h"
 #include "backends/win32/Win32Toolkit.h"
@@ -14,18 +14,19 @@
 namespace vexor {
 namespace {
 
-// A source left behind at a refresh's deadline may still be inside a system
-// library: the program ends without the teardown that would free it under it.
-int EndProgram(int status, const MergedNetwork& network) {
-    if (network.SourcesOverrunning()) {
-        win32::TerminateOwnProcess(status);
-    }
-    return status;
+// Lookups started ahead, namers and sources may still be inside a system
+// library when the program is done (a lookup is never waited for): a normal
+// exit would run every DLL's detach under them, and a thread ended while it
+// held the loader lock leaves that detach waiting for ever. Every output is
+// written unbuffered and every file is closed by now, so the program ends
+// without the teardown.
+[[noreturn]] void EndProgram(int status) {
+    win32::TerminateOwnProcess(status);
 }
 
 } // namespace
 
-int RunWin32Program(HINSTANCE instance, int showCommand) {
+void RunWin32Program(HINSTANCE instance, int showCommand) {
     const auto learnt = std::make_shared<NameAnswerCache>();
     win32::Win32Sockets sockets(learnt);
     const auto ahead = sockets.ahead();
@@ -41,9 +42,9 @@ int RunWin32Program(HINSTANCE instance, int showCommand) {
         win32::ConsoleStreams console;
         const int status =
             *RunReportCommand(arguments, sockets, *network, shell, console.out(), console.err());
-        return EndProgram(status, *network);
+        EndProgram(status);
     }
-    return EndProgram(RunWin32Window(instance, showCommand, sockets, *network, shell), *network);
+    EndProgram(RunWin32Window(instance, showCommand, sockets, *network, shell));
 }
 
 int RunWin32Window(HINSTANCE instance, int showCommand, ISocketsLibrary& sockets,

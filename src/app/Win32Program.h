@@ -8,8 +8,9 @@ class INetworkEnumeration;
 class IShell;
 class ISocketsLibrary;
 
-// Runs the Windows program: the user32 window over Winsock, WNet and the shell.
-int RunWin32Program(HINSTANCE instance, int showCommand);
+// Runs the Windows program: the user32 window over Winsock, WNet and the shell,
+// and ends the process with its exit status.
+[[noreturn]] void RunWin32Program(HINSTANCE instance, int showCommand);
 
 // Runs the window over the given sockets library, network and shell.
 int RunWin32Window(HINSTANCE instance, int showCommand, ISocketsLibrary& sockets,

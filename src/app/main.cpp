@@ -5,7 +5,7 @@
 #include <windows.h>
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-    return vexor::RunWin32Program(instance, showCommand);
+    vexor::RunWin32Program(instance, showCommand);
 }
 #else
 #include "LinuxProgram.h"

@@ -66,7 +66,7 @@ if [ "$system" = windows ]; then
         bash "$network" user "$state" env LANG=pt_BR.UTF-8 LC_ALL=pt_BR.UTF-8 \
             WINEPREFIX="$own/prefix" WINEARCH=win64 WINEDEBUG=-all \
             HOME="$own/home" WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
-            sh -c 'cd "$1" && shift && exec "$@"' sh "$own/app" "$wine" vexormoralto.exe "$@"
+            sh -c 'cd "$1" && shift && exec "$@"' sh "$own/app" timeout -k 5 60 "$wine" vexormoralto.exe "$@"
     }
     # The first start of a copied prefix updates it; that is not the program's time.
     run --versao >/dev/null 2>&1 || true

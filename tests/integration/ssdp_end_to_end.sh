@@ -44,7 +44,7 @@ if [ "$mode" = windows ]; then
         HOME="$work" WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
         sh -c "$wineserver -p; $wine cmd /c exit >/dev/null 2>&1; cd $work/app && \
                started=\$(date +%s%N); \
-               $wine vexormoralto.exe --relatorio >$work/report-ansi.txt 2>$work/errors.txt; \
+               timeout -k 5 60 $wine vexormoralto.exe --relatorio >$work/report-ansi.txt 2>$work/errors.txt; \
                status=\$?; echo \$(( (\$(date +%s%N) - started) / 1000000 )) >$work/measured; \
                $wineserver -k; exit \$status" ||
         fail "--relatorio under Wine ended with status $?: $(cat "$work/errors.txt")"

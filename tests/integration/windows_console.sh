@@ -21,19 +21,19 @@ export LOCPATH=$work LANG=pt_BR.UTF-8 LC_ALL=pt_BR.UTF-8
 unset DISPLAY
 
 # On the console: cmd, a console program, gives the program its console.
-script -qec "$wine cmd /c $(printf '%q' "$program") --ajuda" /dev/null >"$work/console.txt" 2>&1 ||
+script -qec "timeout -k 5 60 $wine cmd /c $(printf '%q' "$program") --ajuda" /dev/null >"$work/console.txt" 2>&1 ||
     fail "the help on the console ended with status $?"
 grep -q 'Sem opções, abre a janela do programa.' "$work/console.txt" ||
     fail "the console shows the help garbled: $(grep -a 'Sem op' "$work/console.txt" | od -c | head -n 5)"
 
 # Redirected: the same bytes as before, in the ANSI code page (1252 here).
-"$wine" "$program" --ajuda >"$work/redirected.txt" 2>/dev/null ||
+timeout -k 5 60 "$wine" "$program" --ajuda >"$work/redirected.txt" 2>/dev/null ||
     fail "the redirected help ended with status $?"
 grep -aq $'Sem op\xe7\xf5es, abre a janela do programa.' "$work/redirected.txt" ||
     fail "redirected output is not in the ANSI code page"
 
 # An unknown option: the usage on standard error and exit status 2.
 status=0
-"$wine" "$program" --opcao-que-nao-existe >/dev/null 2>"$work/usage.txt" || status=$?
+timeout -k 5 60 "$wine" "$program" --opcao-que-nao-existe >/dev/null 2>"$work/usage.txt" || status=$?
 [ "$status" -eq 2 ] || fail "an unknown option ended with status $status, not 2"
 echo "windows console: accents on the console, ANSI bytes when redirected, exit status 2"

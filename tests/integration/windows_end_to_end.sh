@@ -57,7 +57,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 if [ "$4" = hostile ]; then
     "$wineserver" -p 2>/dev/null || true
     started=$(date +%s%N)
-    (cd "$work/app" && "$wine" vexormoralto.exe --relatorio >"$work/hostile.txt" 2>"$work/hostile.err") ||
+    (cd "$work/app" && timeout -k 5 60 "$wine" vexormoralto.exe --relatorio >"$work/hostile.txt" 2>"$work/hostile.err") ||
         fail "--relatorio with the hostile peer ended with status $?: $(cat "$work/hostile.err")"
     took=$((($(date +%s%N) - started) / 1000000))
     "$wineserver" -k 2>/dev/null || true
@@ -118,7 +118,7 @@ cmp "$work/expected.txt" "$work/app/IP.txt" || {
 echo "Windows end to end: every WS-Discovery and DNS-SD machine once, in order, with its address"
 
 # The same report without a window, its output redirected to a file.
-(cd "$work/app" && "$wine" vexormoralto.exe --relatorio >"$work/command-line.txt" 2>"$work/command-line.err") ||
+(cd "$work/app" && timeout -k 5 60 "$wine" vexormoralto.exe --relatorio >"$work/command-line.txt" 2>"$work/command-line.err") ||
     fail "--relatorio ended with status $?: $(cat "$work/command-line.err")"
 cmp "$work/expected.txt" "$work/command-line.txt" || fail "the report on standard output differs"
 echo "Windows command line: the report on standard output is IP.txt's bytes"

@@ -30,11 +30,11 @@ key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VexorMoralto'
 start_display no-wm
 trap '"$wineserver" -k 2>/dev/null || true; stop_display' EXIT
 
-"$wine" "$installer" /S || fail "the silent install ended with status $?"
+timeout -k 5 120 "$wine" "$installer" /S || fail "the silent install ended with status $?"
 "$wineserver" -w
 [ -f "$folder/vexormoralto.exe" ] || fail "the program is not in Program Files"
 [ -f "$shortcut" ] || fail "there is no Start-menu shortcut"
-"$wine" reg query "$key" /v UninstallString >"$STATE/uninstall-entry.txt" 2>&1 ||
+timeout -k 5 60 "$wine" reg query "$key" /v UninstallString >"$STATE/uninstall-entry.txt" 2>&1 ||
     fail "the uninstaller is not in Add/Remove Programs"
 grep -q 'Desinstalar.exe' "$STATE/uninstall-entry.txt" || fail "the uninstall entry names no uninstaller"
 [ "$(ls "$folder" | sort | tr '\n' ' ')" = "Desinstalar.exe vexormoralto.exe " ] ||
@@ -74,11 +74,11 @@ rm -f "$drive/vexormoralto.exe" "$drive/IP.txt"
 echo "program at the root of C: the report is C:\\IP.txt"
 
 # The uninstaller copies itself away and returns at once; its copy finishes.
-"$wine" "C:\\Program Files\\Vexor Moralto\\Desinstalar.exe" /S ||
+timeout -k 5 120 "$wine" "C:\\Program Files\\Vexor Moralto\\Desinstalar.exe" /S ||
     fail "the silent uninstall ended with status $?"
 for _ in $(seq 300); do [ ! -e "$folder" ] && break; sleep 0.1; done
 "$wineserver" -w
 [ ! -e "$folder" ] || fail "Program Files still holds: $(ls "$folder")"
 [ ! -e "$shortcut" ] || fail "the Start-menu shortcut is still there"
-if "$wine" reg query "$key" >/dev/null 2>&1; then fail "the uninstall entry is still there"; fi
+if timeout -k 5 60 "$wine" reg query "$key" >/dev/null 2>&1; then fail "the uninstall entry is still there"; fi
 echo "silent uninstall: nothing of the program is left"
