@@ -1,10 +1,11 @@
 #include "FileCalls.h"
 
+#include "RandomBits.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <poll.h>
-#include <random>
 #include <stdlib.h>
 #include <string>
 #include <sys/stat.h>
@@ -78,11 +79,10 @@ ShellResult WriteInPlace(const FilePath& path, std::string_view bytes, int flags
 std::FILE* CreateTemporaryBeside(const FilePath& path, FilePath& temporary) {
     // Created with O_EXCL and mode 0666, so that the process's umask applies as
     // to any new file; changing the umask would race with the other threads.
-    static thread_local std::mt19937 random{std::random_device{}()};
     const std::string prefix = (path.parent().empty() ? std::string(".") : path.parent().native()) +
                                "/." + path.name().native() + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = prefix + std::to_string(random());
+        std::string name = prefix + std::to_string(RandomBits());
         const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST) {

@@ -1,6 +1,7 @@
 #include "Neighbourhood.h"
 
 #include "NameCharacters.h"
+#include "base/DottedQuad.h"
 #include "base/HostName.h"
 #include "seams/Utf8Codec.h"
 
@@ -273,29 +274,14 @@ std::vector<Merged> MergeMachines(const std::vector<FoundMachine>& found,
     return machines;
 }
 
-// The four numbers of a name that is a dotted address.
+// The four numbers of a name that is a dotted address, as one value.
 std::optional<std::uint32_t> DottedValue(const std::string& name) {
-    std::uint32_t value = 0;
-    std::size_t at = 0;
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0) {
-            if (at >= name.size() || name[at] != '.') {
-                return std::nullopt;
-            }
-            ++at;
-        }
-        const std::size_t start = at;
-        unsigned number = 0;
-        while (at < name.size() && at - start < 3 && name[at] >= '0' && name[at] <= '9') {
-            number = number * 10 + static_cast<unsigned>(name[at] - '0');
-            ++at;
-        }
-        if (at == start || number > 255 || (at - start > 1 && name[start] == '0')) {
-            return std::nullopt;
-        }
-        value = value << 8 | number;
+    const auto address = ParseDottedQuad(name);
+    if (!address) {
+        return std::nullopt;
     }
-    return at == name.size() ? std::optional<std::uint32_t>(value) : std::nullopt;
+    return std::uint32_t{(*address)[0]} << 24 | std::uint32_t{(*address)[1]} << 16 |
+           std::uint32_t{(*address)[2]} << 8 | (*address)[3];
 }
 
 // Alphabetical, except that dotted addresses come first and in numeric order

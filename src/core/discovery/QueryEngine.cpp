@@ -1,8 +1,9 @@
 #include "QueryEngine.h"
 
+#include "base/RandomBits.h"
+
 #include <algorithm>
 #include <deque>
-#include <random>
 
 namespace vexor {
 
@@ -226,8 +227,7 @@ std::size_t QueryEngine::Sent() const {
 }
 
 std::uint16_t NewQueryId() {
-    thread_local std::mt19937 random{std::random_device{}()};
-    return static_cast<std::uint16_t>(std::uniform_int_distribution<unsigned>(1, 0xFFFF)(random));
+    return static_cast<std::uint16_t>(RandomBetween(1, 0xFFFF));
 }
 
 } // namespace vexor

@@ -1,12 +1,11 @@
 #include "SeenMessages.h"
 
-#include <random>
+#include "base/RandomBits.h"
 
 namespace vexor {
 
 SeenMessages::SeenMessages(std::size_t capacity) : capacity_(capacity) {
-    std::random_device random;
-    key_ = (std::uint64_t{random()} << 32) ^ random();
+    key_ = RandomBits();
 }
 
 std::uint64_t SeenMessages::Digest(std::string_view id) const {

@@ -1,11 +1,12 @@
 #include "WsdMessages.h"
 
 #include "base/AsciiText.h"
+#include "base/DottedQuad.h"
+#include "base/RandomBits.h"
 
 #include "XmlFields.h"
 
 #include <charconv>
-#include <random>
 
 namespace vexor {
 namespace {
@@ -170,30 +171,6 @@ WsdComputer ParseComputerText(std::string_view text) {
 
 namespace {
 
-// A dotted IPv4 literal of four decimal parts, each 0 to 255 in at most three
-// digits and with no leading zero (which other parsers read as octal).
-std::optional<Ipv4> Ipv4Literal(std::string_view host) {
-    Ipv4 address{};
-    for (std::size_t i = 0; i < address.size(); ++i) {
-        unsigned value = 0;
-        const auto [end, error] = std::from_chars(host.data(), host.data() + host.size(), value);
-        const auto used = static_cast<std::size_t>(end - host.data());
-        if (error != std::errc() || used == 0 || used > 3 || value > 255 ||
-            (used > 1 && host.front() == '0')) {
-            return std::nullopt;
-        }
-        address[i] = static_cast<std::uint8_t>(value);
-        host.remove_prefix(used);
-        if (i < 3) {
-            if (host.empty() || host.front() != '.') {
-                return std::nullopt;
-            }
-            host.remove_prefix(1);
-        }
-    }
-    return host.empty() ? std::optional<Ipv4>(address) : std::nullopt;
-}
-
 bool FetchableFrom(std::string_view url, const Ipv4& from) {
     constexpr std::string_view kScheme = "http://";
     if (url.substr(0, kScheme.size()) != kScheme) {
@@ -214,7 +191,7 @@ bool FetchableFrom(std::string_view url, const Ipv4& from) {
         }
         authority = authority.substr(0, colon);
     }
-    const auto host = Ipv4Literal(authority);
+    const auto host = ParseDottedQuad(authority);
     // Loopback, unspecified and multicast senders cannot be peers on the link.
     return host && *host == from && from[0] != 127 && from[0] != 0 && from[0] < 224;
 }
@@ -231,15 +208,14 @@ std::optional<std::string> UsableXaddr(const std::vector<std::string>& xaddrs, c
 }
 
 std::string NewMessageId() {
-    static thread_local std::mt19937_64 random{std::random_device{}()};
-    std::uniform_int_distribution<unsigned> nibble(0, 15);
+    std::uint64_t bits[2] = {RandomBits(), RandomBits()};
     std::string id = "urn:uuid:";
     constexpr char kHex[] = "0123456789abcdef";
     for (int i = 0; i < 32; ++i) {
         if (i == 8 || i == 12 || i == 16 || i == 20) {
             id += '-';
         }
-        unsigned digit = nibble(random);
+        unsigned digit = static_cast<unsigned>(bits[i / 16] >> (4 * (i % 16)) & 15);
         if (i == 12) {
             digit = 4;
         } else if (i == 16) {
