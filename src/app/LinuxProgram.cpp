@@ -1,6 +1,7 @@
 #include "LinuxProgram.h"
 
 #include "app/LinuxNetwork.h"
+#include "backends/headless/HeadlessToolkit.h"
 #include "backends/posix/PosixShell.h"
 #include "backends/posix/PosixSockets.h"
 #include "backends/qt/QtMainWindow.h"
@@ -31,7 +32,9 @@ int RunLinuxProgram(int argc, char** argv, const ProgramObservers& observers) {
     if (!start.window) {
         StdioOutput out(stdout);
         StdioOutput err(stderr);
-        status = *RunReportCommand(arguments, sockets, *network, shell, out, err);
+        HeadlessWindow window(
+            err, [&shell](const std::string& text) { return shell.reportBytes(text); });
+        status = *RunReportCommand(arguments, sockets, *network, shell, window, out, err);
     } else {
         status = RunLinuxWindow(argc, argv, sockets, *network, shell, observers);
     }

@@ -1,6 +1,7 @@
 #include "Win32Program.h"
 
 #include "app/Win32Neighbourhood.h"
+#include "backends/headless/HeadlessToolkit.h"
 #include "backends/win32/Win32Console.h"
 #include "backends/win32/Win32Shell.h"
 #include "backends/win32/Win32Sockets.h"
@@ -40,8 +41,10 @@ void RunWin32Program(HINSTANCE instance, int showCommand) {
     win32::Win32Shell shell;
     if (!start.window) {
         win32::ConsoleStreams console;
-        const int status =
-            *RunReportCommand(arguments, sockets, *network, shell, console.out(), console.err());
+        HeadlessWindow window(
+            console.err(), [&shell](const std::string& text) { return shell.reportBytes(text); });
+        const int status = *RunReportCommand(arguments, sockets, *network, shell, window,
+                                             console.out(), console.err());
         EndProgram(status);
     }
     EndProgram(RunWin32Window(instance, showCommand, sockets, *network, shell));

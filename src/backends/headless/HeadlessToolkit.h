@@ -2,6 +2,7 @@
 
 #include "seams/TextOutput.h"
 #include "seams/Window.h"
+#include "seams/WindowlessWindow.h"
 
 #include <functional>
 #include <stdexcept>
@@ -43,12 +44,6 @@ class HeadlessLabel : public ILabel {
     void setVisible(bool /*visible*/) override {}
 };
 
-// Where a headless program ends: caught by whoever ran the handlers.
-class HeadlessProgramEnd : public std::exception {
-  public:
-    const char* what() const noexcept override { return "program ended"; }
-};
-
 // The window toolkit with no window: every message box is written to `errors`
 // in the encoding `encode` gives (its caption when it has one of its own, then
 // its text), nothing waits for a user, and ending the program unwinds to the caller.
@@ -60,11 +55,28 @@ class HeadlessToolkit : public IToolkit {
     void messageBox(const std::string& text, unsigned flags, const std::string& caption) override;
     void setMousePointer(MousePointer /*pointer*/) override {}
     // Every end a load handler can reach is a failure: the command ends with 1.
-    [[noreturn]] void endProgram(int /*status*/) override { throw HeadlessProgramEnd(); }
+    [[noreturn]] void endProgram(int /*status*/) override { throw WindowlessProgramEnd(); }
 
   private:
     ITextOutput& errors_;
     Encoding encode_;
+};
+
+// The controls and toolkit of a window with no screen, for the command line.
+class HeadlessWindow : public IWindowlessWindow {
+  public:
+    HeadlessWindow(ITextOutput& errors, HeadlessToolkit::Encoding encode)
+        : toolkit_(errors, std::move(encode)) {}
+    IToolkit& toolkit() override { return toolkit_; }
+    FormControls controls() override { return {txtIPS_, lstIPS_, lstIPRede_, rtlIPRede_}; }
+    std::vector<std::string> networkLinesAsAdded() const override { return lstIPRede_.added(); }
+
+  private:
+    HeadlessToolkit toolkit_;
+    HeadlessTextBox txtIPS_;
+    HeadlessListBox lstIPS_;
+    HeadlessListBox lstIPRede_;
+    HeadlessLabel rtlIPRede_;
 };
 
 } // namespace vexor

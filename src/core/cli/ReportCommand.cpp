@@ -2,33 +2,37 @@
 
 #include "CsvReport.h"
 #include "ReportOptions.h"
-#include "backends/headless/HeadlessToolkit.h"
 #include "base/FileReplace.h"
 #include "core/main_window/AddressReport.h"
 
 namespace vexor {
 namespace {
 
-// The window's load handler and a refresh, run with no window; the report's
+// The lines of a list box, first to last.
+std::vector<std::string> LinesOf(const IListBox& list) {
+    std::vector<std::string> lines;
+    for (std::int16_t i = 0; i < list.count(); ++i) {
+        lines.push_back(list.item(i));
+    }
+    return lines;
+}
+
+// The window's load handler and a refresh, run in `window`; the report's
 // bytes, or nothing when the load handler ended the program.
-std::optional<std::string> HeadlessReport(const ReportOptions& options, ISocketsLibrary& sockets,
-                                          INetworkEnumeration& network, IShell& shell,
-                                          ITextOutput& err) {
-    HeadlessToolkit toolkit(err,
-                            [&shell](const std::string& text) { return shell.reportBytes(text); });
-    HeadlessTextBox txtIPS;
-    HeadlessListBox lstIPS;
-    HeadlessListBox lstIPRede;
-    HeadlessLabel rtlIPRede;
+std::optional<std::string> WindowlessReport(const ReportOptions& options, ISocketsLibrary& sockets,
+                                            INetworkEnumeration& network, IShell& shell,
+                                            IWindowlessWindow& window) {
+    const FormControls controls = window.controls();
     try {
-        frmPrincipal form(PlatformServices{sockets, network, shell, toolkit},
-                          FormControls{txtIPS, lstIPS, lstIPRede, rtlIPRede});
+        frmPrincipal form(PlatformServices{sockets, network, shell, window.toolkit()}, controls);
         form.Form_Load();
         form.btnAtualizar_Click();
-        return options.csv ? BuildCsvReport(txtIPS.text(), lstIPS.lines(), lstIPRede.added(),
-                                            lstIPRede.lines())
-                           : shell.reportBytes(BuildAddressReport(txtIPS, lstIPS, lstIPRede));
-    } catch (const HeadlessProgramEnd&) {
+        return options.csv
+                   ? BuildCsvReport(controls.txtIPS.text(), LinesOf(controls.lstIPS),
+                                    window.networkLinesAsAdded(), LinesOf(controls.lstIPRede))
+                   : shell.reportBytes(
+                         BuildAddressReport(controls.txtIPS, controls.lstIPS, controls.lstIPRede));
+    } catch (const WindowlessProgramEnd&) {
         // The load handler ended the program, as the window's would, its message given.
         return std::nullopt;
     }
@@ -38,7 +42,8 @@ std::optional<std::string> HeadlessReport(const ReportOptions& options, ISockets
 
 std::optional<int> RunReportCommand(const std::vector<std::string>& arguments,
                                     ISocketsLibrary& sockets, INetworkEnumeration& network,
-                                    IShell& shell, ITextOutput& out, ITextOutput& err) {
+                                    IShell& shell, IWindowlessWindow& window, ITextOutput& out,
+                                    ITextOutput& err) {
     if (ReadStartOptions(arguments).window) {
         return std::nullopt;
     }
@@ -55,7 +60,7 @@ std::optional<int> RunReportCommand(const std::vector<std::string>& arguments,
         err.write(shell.reportBytes("vexormoralto: " + *error + "\n\n" + kReportUsage));
         return 2;
     }
-    const auto bytes = HeadlessReport(options, sockets, network, shell, err);
+    const auto bytes = WindowlessReport(options, sockets, network, shell, window);
     if (!bytes) {
         return 1;
     }

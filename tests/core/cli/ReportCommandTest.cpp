@@ -1,5 +1,6 @@
 #include "core/cli/ReportCommand.h"
 #include "FormHarness.h"
+#include "backends/headless/HeadlessToolkit.h"
 #include "core/cli/ReportOptions.h"
 
 #include <gtest/gtest.h>
@@ -43,7 +44,9 @@ std::unique_ptr<FormHarness> Network() {
 Outcome RunCommand(FormHarness& h, const std::vector<std::string>& arguments) {
     StringOutput out;
     StringOutput err;
-    const auto status = RunReportCommand(arguments, h.sockets, h.network, h.shell, out, err);
+    HeadlessWindow window(err, [&h](const std::string& text) { return h.shell.reportBytes(text); });
+    const auto status =
+        RunReportCommand(arguments, h.sockets, h.network, h.shell, window, out, err);
     return {status.value_or(-1), out.text, err.text};
 }
 
