@@ -1,6 +1,7 @@
 // Asks the local link for one name as the resolver's last step does, and prints
 // the answer and the milliseconds it took.
 #include "backends/posix/LocalLinkQuery.h"
+#include "backends/posix/PosixInterfaces.h"
 
 #include <chrono>
 #include <cstdio>
@@ -12,8 +13,9 @@ int main(int argc, char** argv) {
     }
     const auto start = std::chrono::steady_clock::now();
     // The refresh's own bound.
-    const auto addresses = vexor::QueryLocalLink(argv[1], vexor::InterfaceTargets(),
-                                                 start + std::chrono::milliseconds(1500));
+    const auto addresses =
+        vexor::QueryLocalLink(argv[1], vexor::LinkTargetsOf(vexor::LocalInterfaces()),
+                              start + std::chrono::milliseconds(1500));
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     for (const auto& a : addresses) {

@@ -28,6 +28,10 @@ struct LocalInterface {
     bool noArp = false;
     bool pointToPoint = false;
     bool loopback = false;
+    bool multicast = false;
+    // Where the subnet's broadcasts go: the interface's own setting on Linux,
+    // the all-ones address of the subnet on Windows.
+    Ipv4 broadcastAddress{};
     // Linux: the bridge (or bond) the interface is enslaved to, if any.
     std::string master;
     // Windows: the adapter's IfType (6 Ethernet, 71 Wi-Fi); nothing on Linux.

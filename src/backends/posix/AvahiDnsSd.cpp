@@ -1,16 +1,17 @@
 #include "AvahiDnsSd.h"
 
 #include "AvahiAnswers.h"
+#include "PosixInterfaces.h"
 #include "SharedLibrary.h"
 #include "base/UniqueHandle.h"
 #include "core/discovery/DnsSdAnswer.h"
 
+#include <algorithm>
 #include <avahi-client/client.h>
 #include <avahi-client/lookup.h>
 #include <avahi-common/error.h>
 #include <avahi-common/simple-watch.h>
 #include <cstring>
-#include <ifaddrs.h>
 #include <memory>
 #include <net/if.h>
 #include <netinet/in.h>
@@ -36,23 +37,21 @@ constexpr std::chrono::milliseconds kReportMargin{50};
 // The IPv4 subnets of this machine's up interfaces, loopback included.
 std::vector<ConnectedSubnet> ConnectedSubnets() {
     std::vector<ConnectedSubnet> subnets;
-    ifaddrs* raw = nullptr;
-    if (getifaddrs(&raw) != 0) {
-        return subnets;
-    }
-    for (const ifaddrs* entry = raw; entry != nullptr; entry = entry->ifa_next) {
-        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET ||
-            entry->ifa_netmask == nullptr || (entry->ifa_flags & IFF_UP) == 0) {
+    for (const LocalInterface& local : LocalInterfaces()) {
+        if (!local.up) {
             continue;
         }
         ConnectedSubnet subnet;
-        std::memcpy(subnet.address.data(),
-                    &reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr, 4);
-        std::memcpy(subnet.mask.data(),
-                    &reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask)->sin_addr, 4);
+        subnet.address = local.address;
+        const std::uint32_t mask = local.prefixLength == 0
+                                       ? 0
+                                       : ~std::uint32_t{0}
+                                             << (32 - std::min<int>(local.prefixLength, 32));
+        for (std::size_t i = 0; i < subnet.mask.size(); ++i) {
+            subnet.mask[i] = static_cast<std::uint8_t>(mask >> (24 - 8 * i));
+        }
         subnets.push_back(subnet);
     }
-    freeifaddrs(raw);
     return subnets;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PosixInterfaces.h"
+#include "core/discovery/LinkNameQuery.h"
 #include "seams/Clock.h"
 
 #include <string_view>

@@ -1,5 +1,6 @@
 #include "PosixInterfaces.h"
 
+#include "base/InterfaceAddresses.h"
 #include "base/SocketAddress.h"
 #include "base/UniqueHandle.h"
 
@@ -12,10 +13,6 @@
 
 namespace vexor {
 namespace {
-
-constexpr std::uint16_t kNetbiosNamePort = 137;
-constexpr std::uint16_t kMdnsPort = 5353;
-constexpr Ipv4 kMdnsGroup{224, 0, 0, 251};
 
 // The interface's broadcast address. An address added without one ("ip addr add
 // A/24" names none) still broadcasts to its subnet's all-ones address; glibc then
@@ -83,40 +80,16 @@ std::vector<LocalInterface> LocalInterfaces() {
         local.noArp = (flags & IFF_NOARP) != 0;
         local.pointToPoint = (flags & IFF_POINTOPOINT) != 0;
         local.loopback = (flags & IFF_LOOPBACK) != 0;
+        local.multicast = (flags & IFF_MULTICAST) != 0;
+        local.broadcastAddress = BroadcastAddress(*entry);
         local.master = MasterOf(device);
         interfaces.push_back(std::move(local));
     }
     return interfaces;
 }
 
-LinkTargets InterfaceTargets() {
-    LinkTargets targets;
-    ifaddrs* raw = nullptr;
-    if (getifaddrs(&raw) != 0) {
-        return targets;
-    }
-    const UniqueHandle<ifaddrs, freeifaddrs> list(raw);
-    for (const ifaddrs* entry = list.get(); entry != nullptr; entry = entry->ifa_next) {
-        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET ||
-            (entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_LOOPBACK) != 0) {
-            continue;
-        }
-        if ((entry->ifa_flags & IFF_BROADCAST) != 0) {
-            targets.netbios.push_back({{BroadcastAddress(*entry), kNetbiosNamePort}, Ipv4{}});
-        }
-        if ((entry->ifa_flags & IFF_MULTICAST) != 0) {
-            targets.mdns.push_back({{kMdnsGroup, kMdnsPort}, AddressOf(entry->ifa_addr)});
-        }
-    }
-    return targets;
-}
-
 std::vector<Ipv4> MulticastInterfaces() {
-    std::vector<Ipv4> addresses;
-    for (const auto& target : InterfaceTargets().mdns) {
-        addresses.push_back(target.via);
-    }
-    return addresses;
+    return MulticastAddresses(LocalInterfaces());
 }
 
 } // namespace vexor

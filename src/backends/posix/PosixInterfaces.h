@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/discovery/LinkNameQuery.h"
 #include "seams/DiscoverySeams.h"
 #include "seams/NeighbourTable.h"
 
@@ -8,16 +7,13 @@
 
 namespace vexor {
 
-// The local link's name targets of this machine's interfaces, read afresh on
-// each call: the broadcast address of every up, non-loopback IPv4 interface on
-// port 137, and the mDNS group on port 5353 out of each of those interfaces.
-LinkTargets InterfaceTargets();
-
-// The addresses of the up, non-loopback, multicast-capable IPv4 interfaces.
+// The addresses that multicast discovery goes out of (MulticastAddresses of
+// LocalInterfaces), read afresh on each call.
 std::vector<Ipv4> MulticastInterfaces();
 
 // Every IPv4 address of every interface, in the system's order, with the
-// interface's flags and the bridge it is enslaved to (from sysfs).
+// interface's flags and the bridge it is enslaved to (from sysfs): the one
+// walk of the system's interfaces that every other view is read from.
 std::vector<LocalInterface> LocalInterfaces();
 
 } // namespace vexor

@@ -1,6 +1,7 @@
 #include "PosixNameResolver.h"
 
 #include "LocalLinkQuery.h"
+#include "PosixInterfaces.h"
 #include "base/SocketAddress.h"
 #include "base/UniqueHandle.h"
 
@@ -66,7 +67,8 @@ PosixNameResolver::PosixNameResolver(std::shared_ptr<NameAnswerCache> learnt, Li
       ahead_([learnt = learnt_,
               link = linkQuery ? std::move(linkQuery)
                                : LinkQuery([](const std::string& name, SteadyTime deadline) {
-                                     return QueryLocalLink(name, InterfaceTargets(), deadline);
+                                     return QueryLocalLink(name, LinkTargetsOf(LocalInterfaces()),
+                                                           deadline);
                                  }),
               system = systemLookup ? std::move(systemLookup) : SystemLookup(GetAddrInfo)](
                  const std::string& name,

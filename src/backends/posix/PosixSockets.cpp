@@ -1,4 +1,5 @@
 #include "PosixSockets.h"
+#include "PosixInterfaces.h"
 #include "base/AsciiText.h"
 #include "base/SocketAddress.h"
 #include "base/UniqueHandle.h"
@@ -7,7 +8,6 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
-#include <ifaddrs.h>
 #include <memory>
 #include <net/if.h>
 #include <netdb.h>
@@ -29,20 +29,12 @@ bool IsOwnHostName(const char* name) {
 } // namespace
 
 std::vector<Ipv4> LocalInterfaceAddresses() {
-    ifaddrs* raw = nullptr;
-    if (getifaddrs(&raw) != 0) {
-        return {};
-    }
-    const UniqueHandle<ifaddrs, freeifaddrs> list(raw);
     std::vector<Ipv4> external;
     std::vector<Ipv4> loopback;
-    for (const ifaddrs* entry = list.get(); entry != nullptr; entry = entry->ifa_next) {
-        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET ||
-            (entry->ifa_flags & IFF_UP) == 0) {
-            continue;
+    for (const LocalInterface& local : LocalInterfaces()) {
+        if (local.up) {
+            (local.loopback ? loopback : external).push_back(local.address);
         }
-        ((entry->ifa_flags & IFF_LOOPBACK) != 0 ? loopback : external)
-            .push_back(AddressOf(entry->ifa_addr));
     }
     return external.empty() ? loopback : external;
 }

@@ -1,6 +1,7 @@
 #include "Win32Adapters.h"
 
 // Winsock 2's headers must come before windows.h and iphlpapi.h.
+#include "base/InterfaceAddresses.h"
 #include "base/SocketAddress.h"
 
 #include <ws2tcpip.h>
@@ -62,6 +63,11 @@ std::vector<LocalInterface> AdapterInterfaces() {
             local.pointToPoint =
                 adapter->IfType == IF_TYPE_PPP || adapter->IfType == IF_TYPE_TUNNEL;
             local.broadcast = !local.loopback && !local.pointToPoint;
+            local.multicast = (adapter->Flags & IP_ADAPTER_NO_MULTICAST) == 0;
+            local.broadcastAddress = local.address;
+            for (std::size_t bit = local.prefixLength; bit < 32; ++bit) {
+                local.broadcastAddress[bit / 8] |= static_cast<std::uint8_t>(0x80u >> (bit % 8));
+            }
             local.ifType = adapter->IfType;
             interfaces.push_back(std::move(local));
         }
@@ -92,25 +98,7 @@ std::vector<Ipv4> AdapterDnsServers() {
 }
 
 std::vector<Ipv4> AdapterAddresses() {
-    const auto list = AdapterList();
-    std::vector<Ipv4> addresses;
-    for (const auto* adapter = FirstAdapter(list); adapter != nullptr; adapter = adapter->Next) {
-        if (adapter->OperStatus != IfOperStatusUp || adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK ||
-            (adapter->Flags & IP_ADAPTER_NO_MULTICAST) != 0) {
-            continue;
-        }
-        for (const auto* unicast = adapter->FirstUnicastAddress; unicast != nullptr;
-             unicast = unicast->Next) {
-            const sockaddr* address = unicast->Address.lpSockaddr;
-            if (address != nullptr && address->sa_family == AF_INET) {
-                const Ipv4 bytes = AddressOf(address);
-                if (bytes[0] != 127) {
-                    addresses.push_back(bytes);
-                }
-            }
-        }
-    }
-    return addresses;
+    return MulticastAddresses(AdapterInterfaces());
 }
 
 } // namespace vexor::win32

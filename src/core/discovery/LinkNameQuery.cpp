@@ -10,8 +10,25 @@ namespace vexor {
 namespace {
 
 constexpr std::uint16_t kMdnsPort = 5353;
+constexpr Ipv4 kMdnsGroup{224, 0, 0, 251};
 
 } // namespace
+
+LinkTargets LinkTargetsOf(const std::vector<LocalInterface>& interfaces) {
+    LinkTargets targets;
+    for (const LocalInterface& local : interfaces) {
+        if (!local.up || local.loopback) {
+            continue;
+        }
+        if (local.broadcast) {
+            targets.netbios.push_back({{local.broadcastAddress, netbios::kPort}, Ipv4{}});
+        }
+        if (local.multicast) {
+            targets.mdns.push_back({{kMdnsGroup, kMdnsPort}, local.address});
+        }
+    }
+    return targets;
+}
 
 std::vector<Ipv4> QueryLinkName(IDatagramSocket& socket, const IClock& clock, std::string_view name,
                                 const LinkTargets& targets, SteadyTime deadline,

@@ -4,6 +4,7 @@
 #include "base/OemCodePage.h"
 #include "seams/Clock.h"
 #include "seams/DiscoverySeams.h"
+#include "seams/NeighbourTable.h"
 
 #include <string_view>
 #include <vector>
@@ -17,6 +18,11 @@ struct LinkTargets {
     std::vector<QueryTarget> netbios;
     std::vector<QueryTarget> mdns;
 };
+
+// The targets of the up, non-loopback interfaces: each one's broadcast address
+// on port 137 where it broadcasts, the mDNS group on port 5353 out of it where
+// it multicasts.
+LinkTargets LinkTargetsOf(const std::vector<LocalInterface>& interfaces);
 
 // Asks the local link for the address of `name` through the query engine: a
 // NetBIOS broadcast name query (when NetBIOS can carry the name in `codePage`

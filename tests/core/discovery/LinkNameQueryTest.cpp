@@ -1,6 +1,7 @@
 // The local link's name questions (NetBIOS and mDNS) through the query engine,
 // against scripted responders on a fake clock.
 #include "core/discovery/LinkNameQuery.h"
+#include "base/InterfaceAddresses.h"
 #include "core/discovery/DnsCodec.h"
 #include "core/discovery/NetbiosMessages.h"
 
@@ -77,6 +78,69 @@ struct Case {
     int mdnsQueries;
     std::chrono::milliseconds took;
 };
+
+// Both views read the one list of interfaces: names are asked, and multicast
+// discovery goes out, only where an interface is up and not loopback, and only
+// in the ways that interface allows.
+TEST(LinkNameQuery, TargetsAndMulticastAddressesFollowEachInterfacesFlags) {
+    struct Case {
+        const char* what;
+        Ipv4 address;
+        bool up, loopback, broadcast, multicast;
+        Ipv4 broadcastAddress;
+        bool netbios;
+        bool mdns;
+    } cases[] = {
+        {"an Ethernet interface",
+         {10, 1, 2, 3},
+         true,
+         false,
+         true,
+         true,
+         {10, 1, 2, 255},
+         true,
+         true},
+        {"down", {10, 1, 2, 4}, false, false, true, true, {10, 1, 2, 255}, false, false},
+        {"loopback", {127, 0, 0, 1}, true, true, false, true, {}, false, false},
+        {"a loopback address on another interface",
+         {127, 0, 0, 2},
+         true,
+         false,
+         false,
+         true,
+         {},
+         false,
+         true},
+        {"no multicast", {10, 9, 0, 1}, true, false, true, false, {10, 9, 255, 255}, true, false},
+        {"point to point", {10, 8, 0, 1}, true, false, false, true, {}, false, true},
+    };
+    for (const auto& c : cases) {
+        LocalInterface local;
+        local.address = c.address;
+        local.up = c.up;
+        local.loopback = c.loopback;
+        local.broadcast = c.broadcast;
+        local.multicast = c.multicast;
+        local.broadcastAddress = c.broadcastAddress;
+        const LinkTargets targets = LinkTargetsOf({local});
+        ASSERT_EQ(targets.netbios.size(), c.netbios ? 1u : 0u) << c.what;
+        if (c.netbios) {
+            EXPECT_EQ(targets.netbios[0].to.address, c.broadcastAddress) << c.what;
+            EXPECT_EQ(targets.netbios[0].to.port, 137) << c.what;
+        }
+        ASSERT_EQ(targets.mdns.size(), c.mdns ? 1u : 0u) << c.what;
+        if (c.mdns) {
+            EXPECT_EQ(targets.mdns[0].to.address, (Ipv4{224, 0, 0, 251})) << c.what;
+            EXPECT_EQ(targets.mdns[0].to.port, 5353) << c.what;
+            EXPECT_EQ(targets.mdns[0].via, c.address) << c.what;
+        }
+        // A loopback address never carries discovery, whatever its interface says.
+        const bool multicast = c.mdns && c.address[0] != 127;
+        EXPECT_EQ(MulticastAddresses({local}),
+                  multicast ? std::vector<Ipv4>{c.address} : std::vector<Ipv4>{})
+            << c.what;
+    }
+}
 
 TEST(LinkNameQuery, FirstPositiveAnswerFromTheRightPortWins) {
     const Ipv4 nb{10, 0, 0, 5};
