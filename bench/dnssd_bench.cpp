@@ -1,7 +1,7 @@
 // The DNS-SD source alone, as the program runs it on Linux: through
 // avahi-daemon, or by its own mDNS queries when told `--itself` (or when no
 // daemon answers). Prints each host found, each withdrawn, and the milliseconds taken.
-#include "backends/posix/AvahiDnsSd.h"
+#include "app/LinuxDnsSdSource.h"
 #include "backends/posix/CurlHttp.h"
 #include "backends/posix/LibXml2Reader.h"
 #include "backends/posix/PosixDatagram.h"

@@ -1,7 +1,7 @@
 // Each source of the neighbourhood alone, one after another, as the program
 // runs them on Linux: the machines each reports, when it reported the last of
 // them, and the milliseconds it took to return.
-#include "backends/posix/AvahiDnsSd.h"
+#include "app/LinuxDnsSdSource.h"
 #include "backends/posix/CurlHttp.h"
 #include "backends/posix/LibXml2Reader.h"
 #include "backends/posix/PosixDatagram.h"

@@ -1,6 +1,6 @@
 #include "LinuxNetwork.h"
 
-#include "backends/posix/AvahiDnsSd.h"
+#include "app/LinuxDnsSdSource.h"
 #include "backends/posix/CurlHttp.h"
 #include "backends/posix/LibXml2Reader.h"
 #include "backends/posix/NetlinkNeighbours.h"

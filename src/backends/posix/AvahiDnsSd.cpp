@@ -4,7 +4,6 @@
 #include "PosixInterfaces.h"
 #include "SharedLibrary.h"
 #include "base/UniqueHandle.h"
-#include "core/discovery/DnsSdAnswer.h"
 
 #include <algorithm>
 #include <avahi-client/client.h>
@@ -119,7 +118,9 @@ std::string InstanceKey(AvahiIfIndex interface, const char* name, const char* ty
 }
 
 struct BrowseState {
-    explicit BrowseState(std::vector<ConnectedSubnet> subnets) : answers(std::move(subnets)) {}
+    BrowseState(std::vector<ConnectedSubnet> subnets, const DnsSdBrowseRequest& request)
+        : request(request), answers(std::move(subnets)) {}
+    const DnsSdBrowseRequest& request;
     AvahiClient* client = nullptr;
     AvahiAnswers answers;
     Clock::time_point lastEvent = Clock::now();
@@ -138,7 +139,7 @@ void Resolved(AvahiServiceResolver* resolver, AvahiIfIndex interface, AvahiProto
         address->proto == AVAHI_PROTO_INET) {
         Ipv4 bytes{};
         std::memcpy(bytes.data(), &address->data.ipv4.address, 4);
-        if (auto machine = DnsSdMachine(hostName, bytes)) {
+        if (auto machine = state.request.machineOf(hostName, bytes)) {
             state.answers.Resolved(InstanceKey(interface, name, type, domain), std::move(*machine));
         }
     }
@@ -176,7 +177,8 @@ void Browsed(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiProtocol protoco
 
 } // namespace
 
-bool BrowseDnsSd(const FoundSink& found, Clock::time_point refreshDeadline) {
+bool BrowseDnsSd(const DnsSdBrowseRequest& request, const FoundSink& found,
+                 Clock::time_point refreshDeadline) {
     const auto start = Clock::now();
     // Removals can undo what was resolved, so the machines are reported once
     // the browse ends: it ends early enough for them to count.
@@ -195,13 +197,13 @@ bool BrowseDnsSd(const FoundSink& found, Clock::time_point refreshDeadline) {
     if (!client) {
         return false;
     }
-    BrowseState state(ConnectedSubnets());
+    BrowseState state(ConnectedSubnets(), request);
     state.client = client.get();
     std::vector<UniqueHandle<AvahiServiceBrowser, FreeBrowser>> browsers;
-    for (const char* type : kDnsSdMachineTypes) {
+    for (const std::string& type : request.types) {
         if (AvahiServiceBrowser* browser =
-                Avahi().browserNew(client.get(), AVAHI_IF_UNSPEC, AVAHI_PROTO_INET, type, nullptr,
-                                   static_cast<AvahiLookupFlags>(0), Browsed, &state)) {
+                Avahi().browserNew(client.get(), AVAHI_IF_UNSPEC, AVAHI_PROTO_INET, type.c_str(),
+                                   nullptr, static_cast<AvahiLookupFlags>(0), Browsed, &state)) {
             browsers.emplace_back(browser);
         }
     }

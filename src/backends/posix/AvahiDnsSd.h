@@ -1,33 +1,30 @@
 #pragma once
 
-#include "core/discovery/DnsSdBrowser.h"
+#include "seams/NeighbourhoodSource.h"
 
 #include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace vexor {
 
-// Browses the machine types in the local domain through the system's mDNS
+// What a DNS-SD browse asks for and how a resolved service becomes a machine.
+struct DnsSdBrowseRequest {
+    std::vector<std::string> types;
+    // The machine a service resolved on `hostName` at `address` names, if any.
+    std::function<std::optional<FoundMachine>(std::string_view hostName, const Ipv4& address)>
+        machineOf;
+};
+
+// Browses the request's types in the local domain through the system's mDNS
 // daemon (avahi-daemon over D-Bus) and resolves each service to its host name
 // and IPv4 address, reporting each machine to `found` as it resolves. Ends when
 // the daemon has reported all it knows for now, or once the answers have
 // settled, or at `deadline`. False when no daemon answers on the system bus.
-bool BrowseDnsSd(const FoundSink& found, std::chrono::steady_clock::time_point deadline);
-
-// DNS-SD on Linux: through avahi-daemon, which shares the system's cache and is
-// what the desktop uses; where no daemon answers, by this program's own
-// one-shot mDNS queries, with the same results.
-class LinuxDnsSdSource : public INeighbourhoodSource {
-  public:
-    explicit LinuxDnsSdSource(DiscoverySeams seams) : itself_(std::move(seams)) {}
-    void Find(const FoundSink& found, std::chrono::steady_clock::time_point deadline) override {
-        if (!BrowseDnsSd(found, deadline)) {
-            itself_.Find(found, deadline);
-        }
-    }
-
-  private:
-    DnsSdBrowserSource itself_;
-};
+bool BrowseDnsSd(const DnsSdBrowseRequest& request, const FoundSink& found,
+                 std::chrono::steady_clock::time_point deadline);
 
 } // namespace vexor
