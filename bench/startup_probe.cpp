@@ -3,6 +3,6 @@
 #include "app/LinuxProgram.h"
 
 int main(int argc, char** argv) {
-    return vexor::RunLinuxProgram(argc, argv,
-                                  {.started = {}, .shown = vexor::bench::ReportFirstPaint});
+    return vexor::RunLinuxProgram(
+        argc, argv, {.started = {}, .shown = vexor::bench::ReportFirstPaint, .ending = {}});
 }
