@@ -2,13 +2,6 @@
 
 namespace vexor::fakes {
 
-void FakeListBox::AddItem(const std::string& text) {
-    if (lines.size() >= capacity) {
-        throw ListFullError();
-    }
-    lines.push_back(text);
-}
-
 void FakeToolkit::messageBox(const std::string& text, unsigned flags, const std::string& caption) {
     messages.push_back({text, flags, caption.empty() ? kApplicationTitle : caption});
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backends/headless/HeadlessToolkit.h"
 #include "seams/Window.h"
 
 #include <stdexcept>
@@ -8,20 +9,8 @@
 
 namespace vexor::fakes {
 
-class FakeListBox : public IListBox {
-  public:
-    std::vector<std::string> lines;
-    bool visible = true;
-    // Lines past this count are refused, as a full list box refuses them.
-    std::size_t capacity = kMaxListLines;
-
-    void AddItem(const std::string& text) override;
-    void clear() override { lines.clear(); }
-    std::int16_t count() const override { return static_cast<std::int16_t>(lines.size()); }
-    std::string item(std::int16_t index) const override { return lines.at(index); }
-    void setItem(std::int16_t index, const std::string& text) override { lines.at(index) = text; }
-    void setVisible(bool show) override { visible = show; }
-};
+// The program's own list box with no window keeps what the form puts in it.
+using FakeListBox = HeadlessListBox;
 
 class FakeTextBox : public ITextBox {
   public:

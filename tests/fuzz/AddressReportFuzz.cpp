@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (i == 0) {
             name.value = fields[i];
         } else {
-            (i % 2 == 0 ? network : local).lines.push_back(fields[i]);
+            (i % 2 == 0 ? network : local).AddItem(fields[i]);
         }
     }
     const std::string report = BuildAddressReport(name, local, network);
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::size_t at = 0;
     for (const auto* list : {&local, &network}) {
-        for (const std::string& line : list->lines) {
+        for (const std::string& line : list->lines()) {
             at = report.find(line, at);
             if (at == std::string::npos) {
                 std::abort();

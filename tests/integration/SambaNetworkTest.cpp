@@ -36,7 +36,7 @@ TEST(SambaNetwork, WalkListsEveryServerDepthFirst) {
     const auto network = MakeLinuxNetwork(std::make_shared<PosixNameResolver>());
     fakes::FakeListBox list;
     EXPECT_TRUE(ListNetworkMachines(*network, list));
-    EXPECT_EQ(list.lines, kServers);
+    EXPECT_EQ(list.lines(), kServers);
 }
 
 TEST(SambaNetwork, ServerNamesResolveToTheirAddresses) {
@@ -107,7 +107,7 @@ Refreshed Refresh(Client& client) {
                       FormControls{txtIPS, lstIPS, lstIPRede, rtlIPRede});
     const auto start = std::chrono::steady_clock::now();
     form.btnAtualizar_Click();
-    return {txtIPS.value, lstIPS.lines, lstIPRede.lines, toolkit.messages.size(),
+    return {txtIPS.value, lstIPS.lines(), lstIPRede.lines(), toolkit.messages.size(),
             std::chrono::steady_clock::now() - start};
 }
 
@@ -268,7 +268,7 @@ TEST(SambaNetworkStopped, ServerThatStoppedIsListedWithoutAddress) {
     EXPECT_TRUE(ListNetworkMachines(*network, list));
     Lines expected = kServers;
     expected.push_back("10.211.73.22");
-    EXPECT_EQ(list.lines, expected);
+    EXPECT_EQ(list.lines(), expected);
 
     clsIPHostResolver resolver(sockets);
     EXPECT_EQ(resolver.NameToAddress("EPSILON"), "");

@@ -4,6 +4,9 @@ namespace vexor {
 
 void HeadlessListBox::AddItem(const std::string& text) {
     EnsureRoomForOneMoreLine(lines_.size());
+    if (lines_.size() >= capacity_) {
+        throw ListFullError();
+    }
     lines_.push_back(text);
     added_.push_back(text);
 }

@@ -11,23 +11,29 @@
 
 namespace vexor {
 
-// A list box with no window: its lines in memory, and the text each line was
-// first added with (the walk's machine name, before the address pass).
+// A list box with no window: its lines in memory, the text each line was
+// first added with (the walk's machine name, before the address pass), and
+// whether the form last showed it. The tests take it as their list box too.
 class HeadlessListBox : public IListBox {
   public:
+    // A list that takes fewer lines than a list box may stands for one that is full.
+    explicit HeadlessListBox(std::size_t capacity = kMaxListLines) : capacity_(capacity) {}
     void AddItem(const std::string& text) override;
     void clear() override;
     std::int16_t count() const override { return static_cast<std::int16_t>(lines_.size()); }
     std::string item(std::int16_t index) const override { return lines_.at(index); }
     void setItem(std::int16_t index, const std::string& text) override { lines_.at(index) = text; }
-    void setVisible(bool /*visible*/) override {}
+    void setVisible(bool visible) override { visible_ = visible; }
 
     const std::vector<std::string>& lines() const { return lines_; }
+    bool visible() const { return visible_; }
     const std::vector<std::string>& added() const { return added_; }
 
   private:
     std::vector<std::string> lines_;
     std::vector<std::string> added_;
+    bool visible_ = true;
+    std::size_t capacity_;
 };
 
 class HeadlessTextBox : public ITextBox {

@@ -93,7 +93,7 @@ TEST(LinuxNetwork, WalkWithoutANetworkEndsWithAnEmptyList) {
             fakes::FakeListBox list;
             const bool result = ListNetworkMachines(*network, list);
             walked->set_value(std::string(result ? "true" : "false") + " " +
-                              std::to_string(list.lines.size()));
+                              std::to_string(list.lines().size()));
         }).detach();
         return outcome.wait_for(std::chrono::seconds(30)) == std::future_status::ready
                    ? outcome.get()

@@ -62,14 +62,14 @@ TEST(Win32Sockets, RealStartupPassesTheCheckAndListsTheMachine) {
     ASSERT_EQ(sockets.hostName(name, sizeof name), 0);
     if (f.toolkit.messages.empty()) {
         EXPECT_FALSE(f.txtIPS.value.empty());
-        EXPECT_FALSE(f.lstIPS.lines.empty());
+        EXPECT_FALSE(f.lstIPS.lines().empty());
     }
 }
 
 TEST(Win32Network, RealEnumerationWithoutANetworkLeavesTheListAlone) {
     Win32Network network;
     FakeListBox list;
-    list.lines = {"anterior"};
+    list.AddItem("anterior");
     const bool walked = ListNetworkMachines(network, list);
     // Wine has no network provider, so its root cannot be opened; a real Windows
     // machine may walk, and then the walk succeeds.
@@ -77,7 +77,7 @@ TEST(Win32Network, RealEnumerationWithoutANetworkLeavesTheListAlone) {
     const std::uint32_t opened = network.openEnum(2, 0, 0, nullptr, &handle);
     if (opened == net::kErrorNoNetwork) {
         EXPECT_FALSE(walked);
-        EXPECT_EQ(list.lines, std::vector<std::string>{"anterior"});
+        EXPECT_EQ(list.lines(), std::vector<std::string>{"anterior"});
     } else if (opened == net::kNoError) {
         network.closeEnum(handle);
         EXPECT_TRUE(walked);

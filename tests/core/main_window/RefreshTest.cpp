@@ -35,19 +35,19 @@ TEST(Refresh, LinesPadTheNameToColumnTwentyThenTheAddress) {
     h.sockets.hostsByName["VINTE-COM-ACENTO-ÇÃO"] = {"x", {{10, 0, 0, 8}}};
 
     h.form.btnAtualizar_Click();
-    EXPECT_EQ(h.lstIPRede.lines, (Lines{
-                                     "ESTAC1              10.0.0.5",
-                                     "NOME-COM-VINTE-CHARS10.0.0.20",
-                                     "NOME-COM-VINTE-E-UM-C 10.0.0.21",
-                                     "SEM-ENDERECO        ",
-                                     "ESTAÇÃO-JOÃO        10.0.0.7",
-                                     "VINTE-COM-ACENTO-ÇÃO10.0.0.8",
-                                     "NOME-LONGO-SEM-ENDERECO ",
-                                 }));
-    EXPECT_TRUE(h.lstIPRede.visible);
+    EXPECT_EQ(h.lstIPRede.lines(), (Lines{
+                                       "ESTAC1              10.0.0.5",
+                                       "NOME-COM-VINTE-CHARS10.0.0.20",
+                                       "NOME-COM-VINTE-E-UM-C 10.0.0.21",
+                                       "SEM-ENDERECO        ",
+                                       "ESTAÇÃO-JOÃO        10.0.0.7",
+                                       "VINTE-COM-ACENTO-ÇÃO10.0.0.8",
+                                       "NOME-LONGO-SEM-ENDERECO ",
+                                   }));
+    EXPECT_TRUE(h.lstIPRede.visible());
     EXPECT_FALSE(h.rtlIPRede.visible);
     EXPECT_EQ(h.txtIPS.value, "ESTACAO01");
-    EXPECT_EQ(h.lstIPS.lines, Lines{"192.0.2.10"});
+    EXPECT_EQ(h.lstIPS.lines(), Lines{"192.0.2.10"});
     EXPECT_EQ(h.toolkit.pointers,
               (std::vector<MousePointer>{MousePointer::Hourglass, MousePointer::Default}));
 }
@@ -56,8 +56,8 @@ TEST(Refresh, EmptyNetworkShowsAnEmptyListAndCreatesNoResolver) {
     FormHarness h;
     h.sockets.hostsByName["estacao01"] = {"estacao01", {{192, 0, 2, 10}}};
     h.form.btnAtualizar_Click();
-    EXPECT_TRUE(h.lstIPRede.visible);
-    EXPECT_TRUE(h.lstIPRede.lines.empty());
+    EXPECT_TRUE(h.lstIPRede.visible());
+    EXPECT_TRUE(h.lstIPRede.lines().empty());
     EXPECT_EQ(h.form.resolver(), nullptr);
     EXPECT_EQ(h.sockets.count("startup"), 1);
 }
@@ -69,16 +69,16 @@ TEST(Refresh, SecondRefreshRebuildsTheListWithTheSameResolver) {
     h.form.btnAtualizar_Click();
     const clsIPHostResolver* first = h.form.resolver();
     ASSERT_NE(first, nullptr);
-    const Lines once = h.lstIPRede.lines;
+    const Lines once = h.lstIPRede.lines();
 
     h.form.btnAtualizar_Click();
-    EXPECT_EQ(h.lstIPRede.lines, once);
-    EXPECT_EQ(h.lstIPRede.lines.size(), 2u);
+    EXPECT_EQ(h.lstIPRede.lines(), once);
+    EXPECT_EQ(h.lstIPRede.lines().size(), 2u);
     EXPECT_EQ(h.form.resolver(), first);
     // Two window start-ups and the resolver's single one.
     EXPECT_EQ(h.sockets.count("startup"), 3);
     EXPECT_EQ(h.sockets.count("cleanup"), 0);
-    EXPECT_EQ(h.lstIPS.lines, Lines{"192.0.2.10"});
+    EXPECT_EQ(h.lstIPS.lines(), Lines{"192.0.2.10"});
 }
 
 TEST(Refresh, F5WithAnyShiftStateRefreshesAndOtherKeysDoNot) {
@@ -94,7 +94,7 @@ TEST(Refresh, F5WithAnyShiftStateRefreshesAndOtherKeysDoNot) {
         std::uint16_t key = c.key;
         h.form.Form_KeyDown(key, c.shift);
         EXPECT_EQ(key, c.key);
-        EXPECT_EQ(h.lstIPRede.lines.size(), c.refreshes ? 1u : 0u) << c.key << "/" << c.shift;
+        EXPECT_EQ(h.lstIPRede.lines().size(), c.refreshes ? 1u : 0u) << c.key << "/" << c.shift;
         EXPECT_EQ(h.rtlIPRede.visible, !c.refreshes) << c.key << "/" << c.shift;
     }
 }
@@ -104,7 +104,7 @@ TEST(Refresh, LocalLookupFailureStillListsTheNetwork) {
     h.sockets.hostsByName["ALFA"] = {"alfa", {{10, 0, 0, 1}}};
     h.form.btnAtualizar_Click();
     EXPECT_EQ(h.toolkit.messages.size(), 1u);
-    EXPECT_EQ(h.lstIPRede.lines, Lines{"ALFA                10.0.0.1"});
+    EXPECT_EQ(h.lstIPRede.lines(), Lines{"ALFA                10.0.0.1"});
 }
 
 TEST(Refresh, SocketsCheckFailureEndsTheProgramBeforeTheWalk) {

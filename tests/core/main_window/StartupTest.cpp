@@ -86,15 +86,15 @@ TEST(FormLoad, ListsNameInUpperCaseAndEveryAddressInOrder) {
                                           {{192, 0, 2, 10}, {192, 0, 2, 11}, {10, 0, 0, 1}}};
     h.form.Form_Load();
     EXPECT_EQ(h.txtIPS.value, "ESTACAO01");
-    EXPECT_EQ(h.lstIPS.lines, (std::vector<std::string>{"192.0.2.10", "192.0.2.11", "10.0.0.1"}));
-    EXPECT_FALSE(h.lstIPRede.visible);
+    EXPECT_EQ(h.lstIPS.lines(), (std::vector<std::string>{"192.0.2.10", "192.0.2.11", "10.0.0.1"}));
+    EXPECT_FALSE(h.lstIPRede.visible());
     EXPECT_TRUE(h.toolkit.messages.empty());
     EXPECT_EQ(h.sockets.calls,
               (std::vector<std::string>{"startup:257", "hostName:256", "hostByName:estacao01"}));
 
     // A second run rebuilds the list instead of adding to it.
     h.form.Form_Load();
-    EXPECT_EQ(h.lstIPS.lines.size(), 3u);
+    EXPECT_EQ(h.lstIPS.lines().size(), 3u);
 }
 
 TEST(Utf8Text, InvalidSequencesPassThroughByteForByte) {
@@ -123,7 +123,7 @@ TEST(FormLoad, NameIsTakenWithoutLeadingBlanksAndUpperCasedWithAccents) {
     h.sockets.hostsByName["estação-sé"] = {"x", {{10, 0, 0, 9}}};
     h.form.Form_Load();
     EXPECT_EQ(h.txtIPS.value, "ESTAÇÃO-SÉ");
-    EXPECT_EQ(h.lstIPS.lines, std::vector<std::string>{"10.0.0.9"});
+    EXPECT_EQ(h.lstIPS.lines(), std::vector<std::string>{"10.0.0.9"});
 }
 
 TEST(FormLoad, LookupFailuresShowTheirMessageAndKeepTheOldName) {
@@ -153,7 +153,7 @@ TEST(FormLoad, LookupFailuresShowTheirMessageAndKeepTheOldName) {
         h.form.Form_Load();
         EXPECT_EQ(h.toolkit.messages, (std::vector<ShownMessage>{{c.message, 0, "Vexor Moralto"}}))
             << c.name;
-        EXPECT_TRUE(h.lstIPS.lines.empty()) << c.name;
+        EXPECT_TRUE(h.lstIPS.lines().empty()) << c.name;
         EXPECT_EQ(h.txtIPS.value, "ESTACAO01") << c.name;
     }
 }
@@ -163,7 +163,7 @@ TEST(FormLoad, RecordWithNoAddressShowsTheNameAlone) {
     h.sockets.hostsByName["estacao01"] = {"estacao01", {}};
     h.form.Form_Load();
     EXPECT_EQ(h.txtIPS.value, "ESTACAO01");
-    EXPECT_TRUE(h.lstIPS.lines.empty());
+    EXPECT_TRUE(h.lstIPS.lines().empty());
     EXPECT_TRUE(h.toolkit.messages.empty());
 }
 

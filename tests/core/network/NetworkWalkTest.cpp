@@ -72,11 +72,11 @@ TEST(NetworkWalk, ListsServersDepthFirst) {
     for (const auto& c : WalkCases()) {
         FakeNetwork network(c.tree);
         FakeListBox list;
-        list.lines = {"anterior"};
+        list.AddItem("anterior");
         EXPECT_TRUE(ListNetworkMachines(network, list)) << c.name;
         Lines expected{"anterior"};
         expected.insert(expected.end(), c.expected.begin(), c.expected.end());
-        EXPECT_EQ(list.lines, expected) << c.name;
+        EXPECT_EQ(list.lines(), expected) << c.name;
         EXPECT_EQ(network.openHandles(), 0) << c.name;
     }
 }
@@ -86,16 +86,16 @@ TEST(NetworkWalk, RootOutcomes) {
         FakeNetwork network({Provider("P", {Domain("D", {Server("\\\\A")})})});
         network.rootOpenFails = true;
         FakeListBox list;
-        list.lines = {"mantida"};
+        list.AddItem("mantida");
         EXPECT_FALSE(ListNetworkMachines(network, list));
-        EXPECT_EQ(list.lines, Lines{"mantida"});
+        EXPECT_EQ(list.lines(), Lines{"mantida"});
         EXPECT_EQ(network.calls, Lines{"open:<root>"});
     }
     {
         FakeNetwork network({});
         FakeListBox list;
         EXPECT_TRUE(ListNetworkMachines(network, list));
-        EXPECT_TRUE(list.lines.empty());
+        EXPECT_TRUE(list.lines().empty());
         EXPECT_EQ(network.calls, (Lines{"open:<root>", "read:<root>", "close:<root>"}));
     }
     {
@@ -103,7 +103,7 @@ TEST(NetworkWalk, RootOutcomes) {
         network.rootReadError = net::kErrorNoNetwork;
         FakeListBox list;
         EXPECT_TRUE(ListNetworkMachines(network, list));
-        EXPECT_TRUE(list.lines.empty());
+        EXPECT_TRUE(list.lines().empty());
         EXPECT_EQ(network.openHandles(), 0);
     }
 }
@@ -129,7 +129,7 @@ TEST(NetworkWalk, ContainerLargerThanOneBufferIsReadWhole) {
     FakeNetwork network({Provider("P", {Domain("GRANDE", servers)})});
     FakeListBox list;
     EXPECT_TRUE(ListNetworkMachines(network, list));
-    EXPECT_EQ(list.lines, expected);
+    EXPECT_EQ(list.lines(), expected);
     const auto reads = std::count(network.calls.begin(), network.calls.end(), "read:GRANDE");
     EXPECT_GT(reads, 2) << "the container should not fit one buffer";
     EXPECT_EQ(network.openHandles(), 0);
@@ -138,10 +138,9 @@ TEST(NetworkWalk, ContainerLargerThanOneBufferIsReadWhole) {
 TEST(NetworkWalk, RefusedLineAbandonsTheWalkAndReleasesEveryLevel) {
     FakeNetwork network({Provider("P", {Domain("D", {Server("\\\\UM"), Server("\\\\DOIS"),
                                                      Server("\\\\TRES"), Server("\\\\QUATRO")})})});
-    FakeListBox list;
-    list.capacity = 2;
+    FakeListBox list(2);
     EXPECT_FALSE(ListNetworkMachines(network, list));
-    EXPECT_EQ(list.lines, (Lines{"UM", "DOIS"}));
+    EXPECT_EQ(list.lines(), (Lines{"UM", "DOIS"}));
     EXPECT_EQ(network.openHandles(), 0);
     EXPECT_EQ(std::count(network.calls.begin(), network.calls.end(), "open:\\\\QUATRO"), 0);
 }
@@ -157,7 +156,7 @@ TEST(NetworkWalk, ContainerWithoutBufferIsPassedOver) {
         "P", {Domain("D1", {Server("\\\\PERDIDO")}), Domain("D2", {Server("\\\\ACHADO")})})});
     FakeListBox list;
     EXPECT_TRUE(ListNetworkMachines(network, list, failThird));
-    EXPECT_EQ(list.lines, Lines{"ACHADO"});
+    EXPECT_EQ(list.lines(), Lines{"ACHADO"});
     EXPECT_EQ(network.openHandles(), 0);
 }
 
