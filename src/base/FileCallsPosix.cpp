@@ -1,6 +1,7 @@
 #include "FileCalls.h"
 
 #include "RandomBits.h"
+#include "UniqueDescriptor.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -46,32 +47,31 @@ bool IsProcessLink(const FilePath& link) {
 // reads it. Opened without blocking, so a FIFO nobody reads is a failure and
 // not a wait without end; `flags` adds how the path is opened.
 ShellResult WriteInPlace(const FilePath& path, std::string_view bytes, int flags) {
-    const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | flags);
-    if (fd < 0) {
+    UniqueDescriptor file(open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | flags));
+    if (!file) {
         return Failure(errno);
     }
     int waited = 0;
     while (!bytes.empty()) {
-        const ssize_t written = write(fd, bytes.data(), bytes.size());
+        const ssize_t written = write(file.get(), bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR) {
             continue;
         }
         if (written < 0 && errno == EAGAIN && waited < kStalledReaderMilliseconds) {
-            pollfd ready{fd, POLLOUT, 0};
+            pollfd ready{file.get(), POLLOUT, 0};
             constexpr int kStep = 100;
             poll(&ready, 1, kStep);
             waited += kStep;
             continue;
         }
         if (written <= 0) {
-            const int error = written < 0 ? errno : EIO;
-            close(fd);
-            return Failure(error);
+            return Failure(written < 0 ? errno : EIO);
         }
         waited = 0;
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
-    return close(fd) == 0 ? ShellResult{} : Failure(errno);
+    // A device or pipe may report a failed write only when it is closed.
+    return close(file.release()) == 0 ? ShellResult{} : Failure(errno);
 }
 
 } // namespace
@@ -83,8 +83,8 @@ std::FILE* CreateTemporaryBeside(const FilePath& path, FilePath& temporary) {
                                "/." + path.name().native() + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = prefix + std::to_string(RandomBits());
-        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) {
+        UniqueDescriptor fd(open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (!fd) {
             if (errno == EEXIST) {
                 continue;
             }
@@ -95,11 +95,12 @@ std::FILE* CreateTemporaryBeside(const FilePath& path, FilePath& temporary) {
         // A report that already exists keeps its permission bits, but never
         // set-user-ID, set-group-ID or sticky.
         if (stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-            fchmod(fd, existing.st_mode & 0777);
+            fchmod(fd.get(), existing.st_mode & 0777);
         }
-        std::FILE* file = fdopen(fd, "wb");
-        if (file == nullptr) {
-            close(fd);
+        std::FILE* file = fdopen(fd.get(), "wb");
+        if (file != nullptr) {
+            // The stream owns the descriptor now.
+            fd.release();
         }
         return file;
     }
@@ -124,10 +125,10 @@ bool RenameOver(const FilePath& from, const FilePath& to, int& error, int& meani
     if (std::rename(from.c_str(), to.c_str()) == 0) {
         // The rename itself reaches the disk with its folder.
         const FilePath folder = to.parent().empty() ? FilePath(std::string(".")) : to.parent();
-        if (const int directory = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            directory >= 0) {
-            fsync(directory);
-            close(directory);
+        if (const UniqueDescriptor directory(
+                open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            directory) {
+            fsync(directory.get());
         }
         return true;
     }

@@ -105,7 +105,7 @@ bool DirectoryAcceptsNewFiles(const FilePath& directory) {
     File file(CreateTemporaryBeside(directory / "IP.txt", temporary));
     // Only a file that opened counts: Wine's GetTempFileNameW hands out a name
     // even when it could not create the file.
-    const bool opened = file != nullptr;
+    const bool opened = static_cast<bool>(file);
     file.reset();
     if (!temporary.empty()) {
         RemoveFile(temporary);

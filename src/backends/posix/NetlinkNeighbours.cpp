@@ -1,4 +1,5 @@
 #include "NetlinkNeighbours.h"
+#include "base/UniqueDescriptor.h"
 
 #include <linux/neighbour.h>
 #include <linux/netlink.h>
@@ -80,23 +81,6 @@ NeighbourEntry EntryOf(const std::uint8_t* body, std::size_t length, long ticksP
     return entry;
 }
 
-// The rtnetlink socket, closed when the dump is read.
-class NetlinkSocket {
-  public:
-    NetlinkSocket() : descriptor_(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE)) {}
-    ~NetlinkSocket() {
-        if (descriptor_ >= 0) {
-            close(descriptor_);
-        }
-    }
-    NetlinkSocket(const NetlinkSocket&) = delete;
-    NetlinkSocket& operator=(const NetlinkSocket&) = delete;
-    int get() const { return descriptor_; }
-
-  private:
-    int descriptor_;
-};
-
 } // namespace
 
 bool ReadNeighbourMessages(std::span<const std::uint8_t> bytes, long ticksPerSecond,
@@ -127,7 +111,8 @@ bool ReadNeighbourMessages(std::span<const std::uint8_t> bytes, long ticksPerSec
 }
 
 std::optional<std::vector<NeighbourEntry>> ReadNetlinkNeighbours() {
-    const NetlinkSocket owned;
+    // The rtnetlink socket, closed when the dump is read.
+    const UniqueDescriptor owned(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
     const int raw = owned.get();
     if (raw < 0) {
         return std::nullopt;

@@ -2,6 +2,7 @@
 
 #include "base/ReceiveLoop.h"
 #include "base/SocketAddress.h"
+#include "base/UniqueDescriptor.h"
 
 #include <array>
 #include <cerrno>
@@ -19,20 +20,19 @@ constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
 
 class PosixDatagramSocket : public IDatagramSocket {
   public:
-    explicit PosixDatagramSocket(int fd) : fd_(fd) {}
-    ~PosixDatagramSocket() override { close(fd_); }
+    explicit PosixDatagramSocket(UniqueDescriptor fd) : fd_(std::move(fd)) {}
     PosixDatagramSocket(const PosixDatagramSocket&) = delete;
     PosixDatagramSocket& operator=(const PosixDatagramSocket&) = delete;
 
     bool SendTo(std::span<const std::uint8_t> bytes, const UdpEndpoint& to,
                 const Ipv4& via) override {
         const sockaddr_in out = SocketAddressOf({via, 0});
-        setsockopt(fd_, IPPROTO_IP, IP_MULTICAST_IF, &out.sin_addr, sizeof out.sin_addr);
+        setsockopt(fd_.get(), IPPROTO_IP, IP_MULTICAST_IF, &out.sin_addr, sizeof out.sin_addr);
         const sockaddr_in address = SocketAddressOf(to);
         // An ICMP error that came for an earlier datagram fails the next send
         // once, which clears it; that send is made again.
         for (int attempt = 0; attempt < 2; ++attempt) {
-            if (sendto(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL,
+            if (sendto(fd_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL,
                        reinterpret_cast<const sockaddr*>(&address), sizeof address) >= 0) {
                 return true;
             }
@@ -45,7 +45,7 @@ class PosixDatagramSocket : public IDatagramSocket {
 
     std::optional<Datagram> ReceiveUntil(std::chrono::steady_clock::time_point deadline) override {
         const auto wait = [this](std::chrono::microseconds left) {
-            pollfd readable{fd_, POLLIN, 0};
+            pollfd readable{fd_.get(), POLLIN, 0};
             // Rounded up: a wait of less than a millisecond is not a busy loop.
             const auto ms = static_cast<int>(std::ceil(static_cast<double>(left.count()) / 1000));
             const bool ready = poll(&readable, 1, ms) > 0;
@@ -60,7 +60,7 @@ class PosixDatagramSocket : public IDatagramSocket {
                 }
             }
             socklen_t length = sizeof from;
-            const auto got = recvfrom(fd_, bytes, size, MSG_DONTWAIT,
+            const auto got = recvfrom(fd_.get(), bytes, size, MSG_DONTWAIT,
                                       reinterpret_cast<sockaddr*>(&from), &length);
             return got < 0 ? ReadResult{}
                            : ReadResult{Received::Datagram, static_cast<std::size_t>(got)};
@@ -85,7 +85,7 @@ class PosixDatagramSocket : public IDatagramSocket {
         message.msg_iovlen = 1;
         message.msg_control = control.data();
         message.msg_controllen = control.size();
-        if (recvmsg(fd_, &message, MSG_ERRQUEUE | MSG_DONTWAIT) < 0) {
+        if (recvmsg(fd_.get(), &message, MSG_ERRQUEUE | MSG_DONTWAIT) < 0) {
             return std::nullopt;
         }
         constexpr std::size_t kWithOffender = sizeof(sock_extended_err) + sizeof(sockaddr_in);
@@ -110,35 +110,35 @@ class PosixDatagramSocket : public IDatagramSocket {
         return ReadResult{};
     }
 
-    int fd_;
+    UniqueDescriptor fd_;
     bool errors_ = false;
 };
 
 } // namespace
 
 std::unique_ptr<IDatagramSocket> OpenPosixDatagramSocket() {
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
+    UniqueDescriptor fd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!fd) {
         return nullptr;
     }
     // Answers to one multicast query come in a burst; the default buffer holds
     // about ninety small datagrams, and a flood past that would drop honest
     // answers with the rest. The system caps the size it grants.
     const int buffer = kReceiveBufferBytes;
-    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+    setsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
     // A datagram to an address whose neighbour is not resolved yet waits in the
     // kernel's queue for that neighbour, charged to this socket, until the
     // address fails about 3 s later: a sweep of a subnet would otherwise fill
     // the default send buffer and have its later datagrams refused.
-    setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
+    setsockopt(fd.get(), SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
     // The NetBIOS name query goes to each interface's broadcast address.
     const int on = 1;
-    setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    setsockopt(fd.get(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
     // A machine with no program on the port asked answers with an ICMP port
     // unreachable, which an unconnected socket hears only through its error
     // queue: it shows the machine is there.
-    setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
-    return std::make_unique<PosixDatagramSocket>(fd);
+    setsockopt(fd.get(), IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+    return std::make_unique<PosixDatagramSocket>(std::move(fd));
 }
 
 } // namespace vexor

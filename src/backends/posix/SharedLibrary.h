@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/UniqueHandle.h"
+
 #include <dlfcn.h>
 
 namespace vexor {
@@ -12,24 +14,17 @@ class SharedLibrary {
   public:
     explicit SharedLibrary(const char* file)
         : handle_(dlopen(file, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE)) {}
-    ~SharedLibrary() {
-        if (handle_ != nullptr) {
-            dlclose(handle_);
-        }
-    }
-    SharedLibrary(const SharedLibrary&) = delete;
-    SharedLibrary& operator=(const SharedLibrary&) = delete;
 
-    bool loaded() const { return handle_ != nullptr; }
+    bool loaded() const { return static_cast<bool>(handle_); }
 
     // Looks `name` up into `function`; false when the library lacks it.
     template <typename Function> bool Bind(Function& function, const char* name) const {
-        function = handle_ == nullptr ? nullptr : reinterpret_cast<Function>(dlsym(handle_, name));
+        function = !handle_ ? nullptr : reinterpret_cast<Function>(dlsym(handle_.get(), name));
         return function != nullptr;
     }
 
   private:
-    void* handle_;
+    UniqueHandle<void, dlclose> handle_;
 };
 
 } // namespace vexor

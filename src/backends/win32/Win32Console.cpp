@@ -18,13 +18,11 @@ bool Usable(HANDLE handle) {
 
 std::vector<std::string> CommandLineArguments() {
     int count = 0;
-    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+    const UniqueHandle<LPWSTR, LocalFree> owned(CommandLineToArgvW(GetCommandLineW(), &count));
+    LPWSTR* words = owned.get();
     std::vector<std::string> arguments;
     for (int i = 1; words != nullptr && i < count; ++i) {
         arguments.push_back(WideToUtf8(words[i]));
-    }
-    if (words != nullptr) {
-        LocalFree(words);
     }
     return arguments;
 }
@@ -38,7 +36,7 @@ ConsoleStreams::ConsoleStreams() {
             CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
         if (Usable(console)) {
-            console_ = console;
+            console_.reset(console);
         }
         output = Usable(output) ? output : console;
         error = Usable(error) ? error : console;
@@ -47,10 +45,10 @@ ConsoleStreams::ConsoleStreams() {
     err_ = HandleOutput(error);
 }
 
-ConsoleStreams::~ConsoleStreams() {
-    if (console_ != nullptr) {
-        CloseHandle(console_);
-    }
+ConsoleStreams::~ConsoleStreams() = default;
+
+void ConsoleStreams::ConsolePolicy::Close(void* console) {
+    CloseHandle(console);
 }
 
 bool ConsoleStreams::HandleOutput::write(std::string_view bytes) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/UniqueHandle.h"
 #include "seams/TextOutput.h"
 
 #include <string>
@@ -34,7 +35,14 @@ class ConsoleStreams {
         void* handle_;
     };
 
-    void* console_ = nullptr;
+    // The parent's console opened for this process; nullptr owns nothing.
+    struct ConsolePolicy {
+        using Value = void*;
+        static constexpr void* Invalid() noexcept { return nullptr; }
+        static void Close(void* console);
+    };
+
+    UniqueResource<ConsolePolicy> console_;
     HandleOutput out_{nullptr};
     HandleOutput err_{nullptr};
 };

@@ -26,8 +26,8 @@ std::string SystemMessage(DWORD error) {
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const UniqueHandle<wchar_t, LocalFree> owned(text);
     std::wstring message = length > 0 && text != nullptr ? std::wstring(text, length) : L"";
-    LocalFree(text);
     while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
         message.pop_back();
     }
@@ -98,7 +98,7 @@ FilePath Win32Shell::documentsDirectory() {
     wchar_t* found = nullptr;
     const HRESULT result = SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &found);
     const UniqueHandle<wchar_t, CoTaskMemFree> path(found);
-    if (FAILED(result) || path == nullptr) {
+    if (FAILED(result) || !path) {
         return {};
     }
     return FilePath(std::wstring(path.get()));

@@ -3,6 +3,7 @@
 #include "base/ReceiveLoop.h"
 // Winsock 2's headers must come before windows.h.
 #include "base/SocketAddress.h"
+#include "base/UniqueHandle.h"
 
 #include <ws2tcpip.h>
 
@@ -31,57 +32,58 @@ class WinsockSession {
     bool started_ = false;
 };
 
+// A Winsock socket; INVALID_SOCKET owns nothing.
+struct SocketPolicy {
+    using Value = SOCKET;
+    static constexpr SOCKET Invalid() noexcept { return INVALID_SOCKET; }
+    static void Close(SOCKET socket) { closesocket(socket); }
+};
+
 class WinsockDatagramSocket : public IDatagramSocket {
   public:
     WinsockDatagramSocket() {
         if (!session_.started()) {
             return;
         }
-        socket_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-        if (socket_ == INVALID_SOCKET) {
+        socket_.reset(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+        if (!socket_) {
             return;
         }
         // Answers to one multicast query come in a burst that the default
         // buffer would partly drop.
         const int buffer = 4 * 1024 * 1024;
-        setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&buffer),
+        setsockopt(socket_.get(), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&buffer),
                    sizeof buffer);
         // NetBIOS name queries go to each subnet's broadcast address.
         const BOOL broadcast = TRUE;
-        setsockopt(socket_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&broadcast),
-                   sizeof broadcast);
+        setsockopt(socket_.get(), SOL_SOCKET, SO_BROADCAST,
+                   reinterpret_cast<const char*>(&broadcast), sizeof broadcast);
         // A sweep's datagrams to addresses not yet resolved wait, charged to
         // this socket, until each address fails: a send must never block on
         // them, and the buffer must hold a subnet's worth.
-        setsockopt(socket_, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&buffer),
+        setsockopt(socket_.get(), SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&buffer),
                    sizeof buffer);
         u_long nonBlocking = 1;
-        ioctlsocket(socket_, FIONBIO, &nonBlocking);
+        ioctlsocket(socket_.get(), FIONBIO, &nonBlocking);
         const sockaddr_in any = SocketAddressOf({});
-        if (bind(socket_, reinterpret_cast<const sockaddr*>(&any), sizeof any) != 0) {
-            closesocket(socket_);
-            socket_ = INVALID_SOCKET;
-        }
-    }
-    ~WinsockDatagramSocket() override {
-        if (socket_ != INVALID_SOCKET) {
-            closesocket(socket_);
+        if (bind(socket_.get(), reinterpret_cast<const sockaddr*>(&any), sizeof any) != 0) {
+            socket_.reset();
         }
     }
     WinsockDatagramSocket(const WinsockDatagramSocket&) = delete;
     WinsockDatagramSocket& operator=(const WinsockDatagramSocket&) = delete;
 
-    bool ok() const { return socket_ != INVALID_SOCKET; }
+    bool ok() const { return static_cast<bool>(socket_); }
 
     bool SendTo(std::span<const std::uint8_t> bytes, const UdpEndpoint& to,
                 const Ipv4& via) override {
         // The address form of IP_MULTICAST_IF; Wine refuses the interface-index form.
         in_addr out{};
         std::memcpy(&out, via.data(), 4);
-        setsockopt(socket_, IPPROTO_IP, IP_MULTICAST_IF, reinterpret_cast<const char*>(&out),
+        setsockopt(socket_.get(), IPPROTO_IP, IP_MULTICAST_IF, reinterpret_cast<const char*>(&out),
                    sizeof out);
         const sockaddr_in address = SocketAddressOf(to);
-        return sendto(socket_, reinterpret_cast<const char*>(bytes.data()),
+        return sendto(socket_.get(), reinterpret_cast<const char*>(bytes.data()),
                       static_cast<int>(bytes.size()), 0,
                       reinterpret_cast<const sockaddr*>(&address), sizeof address) != SOCKET_ERROR;
     }
@@ -90,7 +92,7 @@ class WinsockDatagramSocket : public IDatagramSocket {
         const auto wait = [this](std::chrono::microseconds left) {
             fd_set readable;
             FD_ZERO(&readable);
-            FD_SET(socket_, &readable);
+            FD_SET(socket_.get(), &readable);
             timeval limit{static_cast<long>(left.count() / 1000000),
                           static_cast<long>(left.count() % 1000000)};
             return select(0, &readable, nullptr, nullptr, &limit) > 0;
@@ -101,7 +103,7 @@ class WinsockDatagramSocket : public IDatagramSocket {
         const auto receive = [this](std::uint8_t* bytes, std::size_t size, sockaddr_in& from) {
             int length = sizeof from;
             const int got =
-                recvfrom(socket_, reinterpret_cast<char*>(bytes), static_cast<int>(size), 0,
+                recvfrom(socket_.get(), reinterpret_cast<char*>(bytes), static_cast<int>(size), 0,
                          reinterpret_cast<sockaddr*>(&from), &length);
             if (got != SOCKET_ERROR) {
                 return ReadResult{Received::Datagram, static_cast<std::size_t>(got)};
@@ -117,7 +119,7 @@ class WinsockDatagramSocket : public IDatagramSocket {
 
   private:
     WinsockSession session_;
-    SOCKET socket_ = INVALID_SOCKET;
+    UniqueResource<SocketPolicy> socket_;
 };
 
 } // namespace
