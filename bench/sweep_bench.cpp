@@ -2,6 +2,7 @@
 // source: one refresh's worth through the merged neighbourhood, then each line
 // as the walk and its address pass make it. Prints the lines and the seconds.
 #include "FakeWindow.h"
+#include "app/LinuxNetwork.h"
 #include "backends/posix/NetlinkNeighbours.h"
 #include "backends/posix/PosixDatagram.h"
 #include "backends/posix/PosixInterfaces.h"
@@ -18,19 +19,19 @@
 int main() {
     using namespace vexor;
     const auto start = std::chrono::steady_clock::now();
-    const auto names = std::make_shared<PosixNameResolver>();
+    const auto names = MakeLinuxNames();
     const DiscoverySeams seams{MulticastInterfaces, OpenPosixDatagramSocket, {}, {}, {}};
     std::vector<std::shared_ptr<INeighbourhoodSource>> sources{std::make_shared<SweepSource>(
         seams, NeighbourSeams{LocalInterfaces, ReadNetlinkNeighbours}, NetbiosCodePage())};
     MergedNetwork network(
-        "Rede", std::move(sources), names->learntShared(), {}, MergedNetwork::kRefreshDeadline,
+        "Rede", std::move(sources), names->learnt(), {}, MergedNetwork::kRefreshDeadline,
         AddressNaming{std::make_shared<AddressNamer>(seams, ResolvConfServers, NetbiosCodePage()),
                       LocalInterfaceAddresses});
     fakes::FakeListBox list;
     ListNetworkMachines(network, list);
     PosixSockets sockets(names);
     clsIPHostResolver resolver(sockets);
-    for (const auto& name : list.lines) {
+    for (const auto& name : list.lines()) {
         std::printf("%s %s\n", name.c_str(), resolver.NameToAddress(name).c_str());
     }
     std::printf("seconds=%.3f\n",

@@ -12,13 +12,13 @@
 int main() {
     using namespace vexor;
     const auto start = std::chrono::steady_clock::now();
-    const auto names = std::make_shared<PosixNameResolver>();
+    const auto names = MakeLinuxNames();
     const auto network = MakeLinuxNetwork(names);
     fakes::FakeListBox list;
     ListNetworkMachines(*network, list);
     PosixSockets sockets(names);
     clsIPHostResolver resolver(sockets);
-    for (const auto& name : list.lines) {
+    for (const auto& name : list.lines()) {
         std::printf("%s %s\n", name.c_str(), resolver.NameToAddress(name).c_str());
     }
     std::printf("seconds=%.3f\n",

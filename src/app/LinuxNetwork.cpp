@@ -10,14 +10,27 @@
 #include "backends/posix/ResolvConf.h"
 #include "backends/posix/SmbNetwork.h"
 #include "core/discovery/AddressNamer.h"
+#include "core/discovery/LinkNameQuery.h"
 #include "core/discovery/SsdpClient.h"
 #include "core/discovery/SweepSource.h"
 #include "core/discovery/WsdClient.h"
 
 namespace vexor {
 
-std::unique_ptr<MergedNetwork> MakeLinuxNetwork(std::shared_ptr<PosixNameResolver> resolver,
-                                                bool sweep) {
+std::shared_ptr<NameChain> MakeLinuxNames() {
+    return std::make_shared<NameChain>(
+        std::make_shared<NameAnswerCache>(), SystemNameLookup,
+        [](const std::string& name, SteadyTime deadline) -> std::vector<Ipv4> {
+            const auto socket = OpenPosixDatagramSocket();
+            if (!socket) {
+                return {};
+            }
+            return QueryLinkName(*socket, SystemClock(), name, LinkTargetsOf(LocalInterfaces()),
+                                 deadline, NetbiosCodePage());
+        });
+}
+
+std::unique_ptr<MergedNetwork> MakeLinuxNetwork(std::shared_ptr<NameChain> names, bool sweep) {
     std::vector<std::shared_ptr<INeighbourhoodSource>> sources;
     sources.push_back(std::make_shared<SmbBrowser>());
     const DiscoverySeams seams{MulticastInterfaces, OpenPosixDatagramSocket, CurlPost,
@@ -31,10 +44,10 @@ std::unique_ptr<MergedNetwork> MakeLinuxNetwork(std::shared_ptr<PosixNameResolve
             seams, NeighbourSeams{LocalInterfaces, ReadNetlinkNeighbours}, NetbiosCodePage(),
             SweepTiming{}, announced));
     }
-    RefreshHooks hooks{[resolver](SteadyTime deadline) { resolver->BeginRefresh(deadline); },
-                       [resolver](const std::string& name) { resolver->Prefetch(name); }};
+    RefreshHooks hooks{[names](SteadyTime deadline) { names->BeginRefresh(deadline); },
+                       [names](const std::string& name) { names->Prefetch(name); }};
     return std::make_unique<MergedNetwork>(
-        kSmbProviderName, std::move(sources), resolver->learntShared(), std::move(hooks),
+        kSmbProviderName, std::move(sources), names->learnt(), std::move(hooks),
         MergedNetwork::kRefreshDeadline,
         AddressNaming{std::make_shared<AddressNamer>(seams, ResolvConfServers, NetbiosCodePage()),
                       LocalInterfaceAddresses, announced});

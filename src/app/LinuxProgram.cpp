@@ -22,11 +22,11 @@ namespace vexor {
 int RunLinuxProgram(int argc, char** argv, const ProgramObservers& observers) {
     // The walk starts resolving the names it finds; the address pass then finds
     // the answers ready in the same resolver.
-    const auto resolver = std::make_shared<PosixNameResolver>();
-    PosixSockets sockets(resolver);
+    const auto names = MakeLinuxNames();
+    PosixSockets sockets(names);
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const StartOptions start = ReadStartOptions(arguments);
-    const auto network = MakeLinuxNetwork(resolver, start.sweep);
+    const auto network = MakeLinuxNetwork(names, start.sweep);
     PosixShell shell;
     int status = 0;
     if (!start.window) {

@@ -9,6 +9,7 @@
 #include "backends/win32/Win32Window.h"
 #include "core/cli/ReportCommand.h"
 #include "core/cli/ReportOptions.h"
+#include "core/discovery/NameChain.h"
 #include "core/main_window/MainWindowDescription.h"
 #include "core/main_window/frmPrincipal.h"
 
@@ -28,15 +29,17 @@ namespace {
 } // namespace
 
 void RunWin32Program(HINSTANCE instance, int showCommand) {
-    const auto learnt = std::make_shared<NameAnswerCache>();
-    win32::Win32Sockets sockets(learnt);
-    const auto ahead = sockets.ahead();
+    // The walk starts resolving the names it finds; the address pass then finds
+    // the answers ready in the same chain.
+    const auto names =
+        std::make_shared<NameChain>(std::make_shared<NameAnswerCache>(), win32::WinsockNameLookup);
+    win32::Win32Sockets sockets(names);
     const auto arguments = win32::CommandLineArguments();
     const StartOptions start = ReadStartOptions(arguments);
     const auto network =
-        win32::MakeWin32Network(learnt,
-                                {[ahead](SteadyTime deadline) { ahead->NewRound(deadline); },
-                                 [ahead](const std::string& name) { ahead->Prefetch(name); }},
+        win32::MakeWin32Network(names->learnt(),
+                                {[names](SteadyTime deadline) { names->BeginRefresh(deadline); },
+                                 [names](const std::string& name) { names->Prefetch(name); }},
                                 start.sweep);
     win32::Win32Shell shell;
     if (!start.window) {

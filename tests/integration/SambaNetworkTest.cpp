@@ -33,14 +33,14 @@ std::string Line(const std::string& name, const std::string& address) {
 }
 
 TEST(SambaNetwork, WalkListsEveryServerDepthFirst) {
-    const auto network = MakeLinuxNetwork(std::make_shared<PosixNameResolver>());
+    const auto network = MakeLinuxNetwork(MakeLinuxNames());
     fakes::FakeListBox list;
     EXPECT_TRUE(ListNetworkMachines(*network, list));
     EXPECT_EQ(list.lines(), kServers);
 }
 
 TEST(SambaNetwork, ServerNamesResolveToTheirAddresses) {
-    PosixSockets sockets;
+    PosixSockets sockets(MakeLinuxNames());
     clsIPHostResolver resolver(sockets);
     for (std::size_t i = 0; i < kServers.size(); ++i) {
         EXPECT_EQ(resolver.NameToAddress(kServers[i]), kAddresses[i]) << kServers[i];
@@ -51,7 +51,7 @@ TEST(SambaNetwork, ServerNamesResolveToTheirAddresses) {
 // A listed server opens from what the browse list said: nothing is asked of it,
 // so one that refuses SMB1, or drops every connection, costs nothing.
 TEST(SambaNetwork, ListedServersOpenFromMemoryWithNothingInThem) {
-    const auto network = MakeLinuxNetwork(std::make_shared<PosixNameResolver>());
+    const auto network = MakeLinuxNetwork(MakeLinuxNames());
     fakes::FakeListBox list;
     ASSERT_TRUE(ListNetworkMachines(*network, list));
     NetResource server{};
@@ -83,7 +83,7 @@ struct Refreshed {
 
 // The program as it runs from start to exit: one network for every refresh.
 struct Client {
-    std::shared_ptr<PosixNameResolver> resolver = std::make_shared<PosixNameResolver>();
+    std::shared_ptr<NameChain> resolver = MakeLinuxNames();
     PosixSockets sockets{resolver};
     std::unique_ptr<MergedNetwork> network = MakeLinuxNetwork(resolver);
 
@@ -261,8 +261,8 @@ TEST(ModernNetwork, RefreshListsEveryMachineOnceInOrderWithinItsBound) {
 // still answers ARP, so the sweep lists it once more by its address, with the
 // machines of no workgroup: nothing tells that address the name EPSILON.
 TEST(SambaNetworkStopped, ServerThatStoppedIsListedWithoutAddress) {
-    PosixSockets sockets;
-    const auto network = MakeLinuxNetwork(std::make_shared<PosixNameResolver>());
+    PosixSockets sockets(MakeLinuxNames());
+    const auto network = MakeLinuxNetwork(MakeLinuxNames());
     fakes::FakeListBox list;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(ListNetworkMachines(*network, list));

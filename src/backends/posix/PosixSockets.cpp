@@ -39,8 +39,30 @@ std::vector<Ipv4> LocalInterfaceAddresses() {
     return external.empty() ? loopback : external;
 }
 
-PosixSockets::PosixSockets(std::shared_ptr<PosixNameResolver> resolver)
-    : resolver_(std::move(resolver)) {}
+std::optional<NameAnswer> SystemNameLookup(const std::string& name) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_CANONNAME;
+    addrinfo* raw = nullptr;
+    if (getaddrinfo(name.c_str(), nullptr, &hints, &raw) != 0 || raw == nullptr) {
+        return std::nullopt;
+    }
+    const UniqueHandle<addrinfo, freeaddrinfo> list(raw);
+    NameAnswer answer;
+    answer.canonicalName = list->ai_canonname != nullptr ? list->ai_canonname : name;
+    for (const addrinfo* entry = list.get(); entry != nullptr; entry = entry->ai_next) {
+        const Ipv4 bytes = AddressOf(entry->ai_addr);
+        // getaddrinfo repeats an address once per socket type; a host record lists it once.
+        if (std::find(answer.addresses.begin(), answer.addresses.end(), bytes) ==
+            answer.addresses.end()) {
+            answer.addresses.push_back(bytes);
+        }
+    }
+    return answer;
+}
+
+PosixSockets::PosixSockets(std::shared_ptr<IRefreshNames> names) : names_(std::move(names)) {}
 
 int PosixSockets::startup(std::uint16_t /*versionRequested*/, SocketsStartupRecord& record) {
     record.wVersion = kSocketsVersion11;
@@ -69,10 +91,13 @@ const HostEnt* PosixSockets::hostByName(const char* name) {
     }
     // A machine of this refresh's neighbourhood shows the address it was found
     // at, line by line, whatever the resolvers would answer for its name.
-    if (auto listed = resolver_->learnt().Answer(name); !listed.empty()) {
-        return record_.Publish(name, listed);
+    if (names_ != nullptr) {
+        if (auto listed = names_->Listed(name); !listed.empty()) {
+            return record_.Publish(name, listed);
+        }
     }
-    auto answer = resolver_->Resolve(name);
+    auto answer =
+        names_ != nullptr ? names_->Resolve(name) : SystemNameLookup(name).value_or(NameAnswer{});
     if (answer.addresses.empty()) {
         return nullptr;
     }

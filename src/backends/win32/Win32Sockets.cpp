@@ -21,38 +21,21 @@ static_assert(offsetof(HostEnt, h_addr_list) == offsetof(hostent, h_addr_list));
 static_assert(sizeof(HostEnt) == 16, "the 32-bit host record is 16 bytes");
 #endif
 
-namespace {
-
-// What a source reported for `name` in this refresh, then the system's
-// answer; runs on the resolver's worker threads (Winsock keeps each thread's
-// host record apart), which are abandoned at the refresh's deadline.
-AheadResolver::Answer LearntThenSystem(const std::string& name, const NameAnswerCache* learnt) {
-    if (learnt != nullptr) {
-        if (auto known = learnt->Find(name); !known.empty()) {
-            return {name, std::move(known)};
-        }
+std::optional<NameAnswer> WinsockNameLookup(const std::string& name) {
+    const hostent* found = gethostbyname(Utf8ToAnsi(name.c_str()).c_str());
+    if (found == nullptr || found->h_addrtype != AF_INET || found->h_length != 4) {
+        return std::nullopt;
     }
-    if (const hostent* found = gethostbyname(Utf8ToAnsi(name.c_str()).c_str());
-        found != nullptr && found->h_addrtype == AF_INET && found->h_length == 4) {
-        AheadResolver::Answer answer{found->h_name != nullptr ? AnsiToUtf8(found->h_name) : name,
-                                     {}};
-        for (char** entry = found->h_addr_list; entry != nullptr && *entry != nullptr; ++entry) {
-            Ipv4 address{};
-            std::memcpy(address.data(), *entry, 4);
-            answer.addresses.push_back(address);
-        }
-        return answer;
+    NameAnswer answer{found->h_name != nullptr ? AnsiToUtf8(found->h_name) : name, {}};
+    for (char** entry = found->h_addr_list; entry != nullptr && *entry != nullptr; ++entry) {
+        Ipv4 address{};
+        std::memcpy(address.data(), *entry, 4);
+        answer.addresses.push_back(address);
     }
-    return {name, learnt != nullptr ? learnt->Find(name) : std::vector<Ipv4>{}};
+    return answer;
 }
 
-} // namespace
-
-Win32Sockets::Win32Sockets(std::shared_ptr<NameAnswerCache> learnt)
-    : learnt_(std::move(learnt)), ahead_(std::make_shared<AheadResolver>(
-                                      [learnt = learnt_](const std::string& name, SteadyTime) {
-                                          return LearntThenSystem(name, learnt.get());
-                                      })) {}
+Win32Sockets::Win32Sockets(std::shared_ptr<IRefreshNames> names) : names_(std::move(names)) {}
 
 int Win32Sockets::startup(std::uint16_t versionRequested, SocketsStartupRecord& record) {
     WSADATA data;
@@ -101,17 +84,13 @@ const HostEnt* Win32Sockets::Publish(const void* winsockRecord) {
 const HostEnt* Win32Sockets::hostByName(const char* name) {
     // A machine of this refresh's neighbourhood shows the address it was found
     // at, line by line, whatever the resolvers would answer for its name.
-    if (learnt_ != nullptr && name != nullptr) {
-        if (auto listed = learnt_->Answer(name); !listed.empty()) {
+    if (names_ != nullptr && name != nullptr) {
+        if (auto listed = names_->Listed(name); !listed.empty()) {
             return learntRecord_.Publish(name, listed);
         }
     }
-    if (name != nullptr && ahead_->Known(name)) {
-        AheadResolver::Answer answer = ahead_->Resolve(name);
-        // A source may have learnt the address after the system was asked.
-        if (answer.addresses.empty() && learnt_ != nullptr) {
-            answer.addresses = learnt_->Find(name);
-        }
+    if (names_ != nullptr && name != nullptr && names_->Known(name)) {
+        const NameAnswer answer = names_->Resolve(name);
         if (answer.addresses.empty()) {
             WSASetLastError(WSAHOST_NOT_FOUND);
             return nullptr;

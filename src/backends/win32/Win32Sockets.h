@@ -1,28 +1,24 @@
 #pragma once
 
 #include "base/OwnedHostRecord.h"
-#include "core/discovery/AheadResolver.h"
-#include "core/discovery/NameAnswerCache.h"
+#include "seams/RefreshNames.h"
 #include "seams/Sockets.h"
 
 #include <memory>
-
+#include <optional>
 #include <string>
 
 namespace vexor::win32 {
 
 // Windows Sockets 1.1. Names cross this edge in the ANSI code page; the record
-// handed out is Winsock's own with its name given in UTF-8. A name Windows
-// cannot resolve is answered from the addresses learnt from the network, so a
-// machine found by WS-Discovery always has its address. The names the
-// neighbourhood's sources report are resolved ahead on worker threads, so that
-// the names nobody answers cost one time-out together.
+// handed out is Winsock's own with its name given in UTF-8. A name of this
+// refresh is answered by the refresh's names (where a source found it, or the
+// lookup begun ahead of the walk), so a machine found by WS-Discovery always
+// has its address and the names nobody answers cost one time-out together;
+// any other name is asked of Winsock here.
 class Win32Sockets : public ISocketsLibrary {
   public:
-    explicit Win32Sockets(std::shared_ptr<NameAnswerCache> learnt = nullptr);
-
-    // Resolves the neighbourhood's names ahead of the walk (see MakeWin32Network).
-    const std::shared_ptr<AheadResolver>& ahead() const { return ahead_; }
+    explicit Win32Sockets(std::shared_ptr<IRefreshNames> names = nullptr);
 
     int startup(std::uint16_t versionRequested, SocketsStartupRecord& record) override;
     int cleanup() override;
@@ -34,11 +30,15 @@ class Win32Sockets : public ISocketsLibrary {
   private:
     const HostEnt* Publish(const void* winsockRecord);
 
-    std::shared_ptr<NameAnswerCache> learnt_;
-    std::shared_ptr<AheadResolver> ahead_;
+    std::shared_ptr<IRefreshNames> names_;
     HostEnt record_{};
     std::string name_;
     OwnedHostRecord learntRecord_;
 };
+
+// Winsock's resolver (hosts file, DNS, NetBIOS): the name's IPv4 addresses and
+// its canonical name; nothing when it knows no address. Winsock keeps each
+// thread's host record apart, so it may run on any thread.
+std::optional<NameAnswer> WinsockNameLookup(const std::string& name);
 
 } // namespace vexor::win32

@@ -3,6 +3,7 @@
 #include "base/HostName.h"
 #include "seams/Clock.h"
 #include "seams/Ipv4.h"
+#include "seams/RefreshNames.h"
 
 #include <chrono>
 #include <cstddef>
@@ -23,10 +24,7 @@ namespace vexor {
 // from several threads.
 class AheadResolver {
   public:
-    struct Answer {
-        std::string canonicalName;
-        std::vector<Ipv4> addresses;
-    };
+    using Answer = NameAnswer;
     // How a name is looked up; runs on the worker threads, and should give up
     // by `deadline` as far as what it calls allows.
     using Lookup = std::function<Answer(const std::string& name, SteadyTime deadline)>;

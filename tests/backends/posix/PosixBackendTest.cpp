@@ -82,6 +82,13 @@ TEST(PosixSockets, KeepsTheSocketsContract) {
     EXPECT_EQ(record.iMaxSockets, 32767);
 }
 
+TEST(PosixSockets, AnswersTheRefreshsNames) {
+    contracts::ExpectRefreshNamesAnswered(
+        [](std::shared_ptr<IRefreshNames> names) -> std::unique_ptr<ISocketsLibrary> {
+            return std::make_unique<PosixSockets>(std::move(names));
+        });
+}
+
 TEST(LinuxNetwork, WalkWithoutANetworkEndsWithAnEmptyList) {
     const auto output = testing::RunInNetworkNamespace("", [] {
         // On a thread of its own, so that a walk that hangs fails the test
@@ -89,7 +96,7 @@ TEST(LinuxNetwork, WalkWithoutANetworkEndsWithAnEmptyList) {
         const auto walked = std::make_shared<std::promise<std::string>>();
         auto outcome = walked->get_future();
         std::thread([walked] {
-            const auto network = MakeLinuxNetwork(std::make_shared<PosixNameResolver>());
+            const auto network = MakeLinuxNetwork(MakeLinuxNames());
             fakes::FakeListBox list;
             const bool result = ListNetworkMachines(*network, list);
             walked->set_value(std::string(result ? "true" : "false") + " " +
@@ -107,7 +114,7 @@ TEST(LinuxNetwork, WalkWithoutANetworkEndsWithAnEmptyList) {
 
 // Opening the root runs every discovery source: only inside an empty namespace.
 std::string RootAndItsErrors() {
-    const auto network = MakeLinuxNetwork(std::make_shared<PosixNameResolver>());
+    const auto network = MakeLinuxNetwork(MakeLinuxNames());
     std::string out;
     NetEnumHandle handle = nullptr;
     out += std::to_string(network->openEnum(net::kScopeGlobalNet, 0, 0, nullptr, &handle)) + " ";

@@ -45,6 +45,13 @@ std::filesystem::path TestProgramDirectory() {
     return std::filesystem::path(path).parent_path();
 }
 
+TEST(Win32Sockets, AnswersTheRefreshsNames) {
+    contracts::ExpectRefreshNamesAnswered(
+        [](std::shared_ptr<IRefreshNames> names) -> std::unique_ptr<ISocketsLibrary> {
+            return std::make_unique<Win32Sockets>(std::move(names));
+        });
+}
+
 TEST(Win32Sockets, RealStartupPassesTheCheckAndListsTheMachine) {
     Win32Sockets sockets;
     contracts::ExpectStartupAndCleanup(sockets);

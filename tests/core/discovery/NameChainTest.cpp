@@ -1,14 +1,12 @@
 // The resolution chain and its background resolution, with stand-ins for the
 // system resolver and the local link, on a fake clock.
-#include "backends/posix/PosixNameResolver.h"
-#include "backends/posix/PosixSockets.h"
+#include "core/discovery/NameChain.h"
 
 #include "FakeClock.h"
 
 #include <gtest/gtest.h>
 
 #include <condition_variable>
-#include <cstring>
 #include <future>
 #include <map>
 #include <mutex>
@@ -38,7 +36,7 @@ std::string Dotted(const std::vector<Ipv4>& addresses) {
 // name but those starting with "NINGUEM".
 class Steps {
   public:
-    std::optional<PosixNameResolver::Answer> System(const std::string& name) {
+    std::optional<NameAnswer> System(const std::string& name) {
         std::unique_lock lock(mutex_);
         asked_ += "system:" + name + " ";
         if (name.rfind("SILENCIO", 0) == 0) {
@@ -48,7 +46,7 @@ class Steps {
             return std::nullopt;
         }
         if (name == "servidor.example" || name == "localhost") {
-            return PosixNameResolver::Answer{name, {{127, 0, 0, 1}}};
+            return NameAnswer{name, {{127, 0, 0, 1}}};
         }
         return std::nullopt;
     }
@@ -88,16 +86,16 @@ struct Chain {
     FakeClock clock;
     std::shared_ptr<Steps> steps = std::make_shared<Steps>();
     std::shared_ptr<NameAnswerCache> learnt = std::make_shared<NameAnswerCache>();
-    PosixNameResolver resolver{
-        learnt,
-        [steps = steps](const std::string& name, SteadyTime deadline) {
-            return steps->Link(name, deadline);
-        },
-        [steps = steps](const std::string& name) { return steps->System(name); }, clock};
+    NameChain resolver{learnt,
+                       [steps = steps](const std::string& name) { return steps->System(name); },
+                       [steps = steps](const std::string& name, SteadyTime deadline) {
+                           return steps->Link(name, deadline);
+                       },
+                       clock};
     ~Chain() { steps->Release(); }
 };
 
-TEST(PosixNameResolver, AnAddressASourceReportedComesBeforeTheSystemResolver) {
+TEST(NameChain, AnAddressASourceReportedComesBeforeTheSystemResolver) {
     Chain chain;
     chain.resolver.BeginRefresh(chain.clock.Now() + 1500ms);
     chain.learnt->Learn("nas", {{10, 9, 8, 7}});
@@ -126,44 +124,7 @@ TEST(PosixNameResolver, AnAddressASourceReportedComesBeforeTheSystemResolver) {
     EXPECT_EQ(chain.steps->TakeAsked(), "system:NINGUEM link:NINGUEM ");
 }
 
-// The walk's lookups of the neighbourhood's lines: each line shows the address
-// its machine was found at, two machines that share a name each their own,
-// whatever the system resolver answers for the name.
-TEST(PosixSockets, EachLineOfTheNeighbourhoodShowsTheAddressItsMachineWasFoundAt) {
-    FakeClock clock;
-    const auto steps = std::make_shared<Steps>();
-    const auto learnt = std::make_shared<NameAnswerCache>();
-    const auto resolver = std::make_shared<PosixNameResolver>(
-        learnt, [steps](const std::string& name, SteadyTime at) { return steps->Link(name, at); },
-        [steps](const std::string& name) { return steps->System(name); }, clock);
-    resolver->BeginRefresh(clock.Now() + 1500ms);
-    PosixSockets sockets(resolver);
-    learnt->List({{"servidor.example", {10, 0, 0, 10}},
-                  {"PC", {10, 0, 0, 22}},
-                  {"pc", {10, 0, 0, 21}},
-                  {"10.0.0.50", {10, 0, 0, 50}}});
-    auto lookup = [&](const char* name) {
-        const HostEnt* found = sockets.hostByName(name);
-        std::vector<Ipv4> addresses;
-        for (char** at = found != nullptr ? found->h_addr_list : nullptr; at && *at; ++at) {
-            Ipv4 address{};
-            std::memcpy(address.data(), *at, 4);
-            addresses.push_back(address);
-        }
-        return Dotted(addresses);
-    };
-    EXPECT_EQ(lookup("servidor.example"), "10.0.0.10");
-    EXPECT_EQ(lookup("PC"), "10.0.0.22,10.0.0.21");
-    EXPECT_EQ(lookup("pc"), "10.0.0.21,10.0.0.22");
-    EXPECT_EQ(lookup("10.0.0.50"), "10.0.0.50");
-    EXPECT_EQ(steps->TakeAsked(), "");
-    // A name the neighbourhood does not list is the resolvers' to answer.
-    EXPECT_EQ(lookup("OUTRO"), "10.0.0.5");
-    EXPECT_EQ(steps->TakeAsked(), "system:OUTRO link:OUTRO ");
-    steps->Release();
-}
-
-TEST(PosixNameResolver, ASilentSystemResolverIsAbandonedAtTheDeadline) {
+TEST(NameChain, ASilentSystemResolverIsAbandonedAtTheDeadline) {
     Chain chain;
     const auto deadline = chain.clock.Now() + 1500ms;
     chain.resolver.BeginRefresh(deadline);
