@@ -38,13 +38,16 @@ function(vexor_layer_may folder used out)
   endif()
 endfunction()
 
-# vexor_layer(TARGET FOLDER USES folder... [REACHES folder...]): gives TARGET the
-# view of FOLDER, a folder under src/, and of the folders it uses. A folder the
-# rule above forbids is refused at configure time unless it is listed under
-# REACHES: the inclusions still to be taken out of the house, named where they
-# are made. Layers are declared after the layers they use.
+# vexor_layer(TARGET FOLDER USES folder...): gives TARGET the view of FOLDER, a
+# folder under src/, and of the folders it uses. A folder the rule above
+# forbids is refused at configure time: the house has no exceptions. Layers are
+# declared after the layers they use.
 function(vexor_layer target folder)
+  # REACHES, the exceptions of earlier trees, is parsed only to be refused.
   cmake_parse_arguments(PARSE_ARGV 2 LAYER "" "" "USES;REACHES")
+  if(LAYER_UNPARSED_ARGUMENTS OR LAYER_REACHES)
+    message(FATAL_ERROR "layer ${folder} lists exceptions: there are none")
+  endif()
   vexor_layer_rank(${folder} rank)
   foreach(used IN LISTS LAYER_USES)
     vexor_layer_may(${folder} ${used} allowed)
@@ -52,13 +55,6 @@ function(vexor_layer target folder)
       message(FATAL_ERROR "layer ${folder} may not use ${used}: a layer uses only the layers below it")
     endif()
   endforeach()
-  foreach(used IN LISTS LAYER_REACHES)
-    vexor_layer_may(${folder} ${used} allowed)
-    if(allowed)
-      message(FATAL_ERROR "layer ${folder} lists ${used} under REACHES, but may use it")
-    endif()
-  endforeach()
-  list(APPEND LAYER_USES ${LAYER_REACHES})
   string(MAKE_C_IDENTIFIER "${folder}" key)
   set_property(GLOBAL PROPERTY VEXOR_LAYER_USES_${key} "${LAYER_USES}")
   set(visible ${folder})
