@@ -9,8 +9,8 @@
 
 namespace vexor::win32 {
 
-// The seam's record has Winsock's layout, so the address list is handed on as
-// the library stores it.
+// The seam's record keeps Winsock's layout: the program's callers read it as
+// they would Winsock's own.
 static_assert(sizeof(HostEnt) == sizeof(hostent));
 static_assert(offsetof(HostEnt, h_name) == offsetof(hostent, h_name));
 static_assert(offsetof(HostEnt, h_aliases) == offsetof(hostent, h_aliases));
@@ -21,18 +21,27 @@ static_assert(offsetof(HostEnt, h_addr_list) == offsetof(hostent, h_addr_list));
 static_assert(sizeof(HostEnt) == 16, "the 32-bit host record is 16 bytes");
 #endif
 
-std::optional<NameAnswer> WinsockNameLookup(const std::string& name) {
-    const hostent* found = gethostbyname(Utf8ToAnsi(name.c_str()).c_str());
+namespace {
+
+// Winsock's record as an answer, its name in UTF-8; nothing for a record that
+// holds no IPv4 address.
+std::optional<NameAnswer> AnswerOf(const hostent* found, const std::string& asked) {
     if (found == nullptr || found->h_addrtype != AF_INET || found->h_length != 4) {
         return std::nullopt;
     }
-    NameAnswer answer{found->h_name != nullptr ? AnsiToUtf8(found->h_name) : name, {}};
+    NameAnswer answer{found->h_name != nullptr ? AnsiToUtf8(found->h_name) : asked, {}};
     for (char** entry = found->h_addr_list; entry != nullptr && *entry != nullptr; ++entry) {
         Ipv4 address{};
         std::memcpy(address.data(), *entry, 4);
         answer.addresses.push_back(address);
     }
     return answer;
+}
+
+} // namespace
+
+std::optional<NameAnswer> WinsockNameLookup(const std::string& name) {
+    return AnswerOf(gethostbyname(Utf8ToAnsi(name.c_str()).c_str()), name);
 }
 
 Win32Sockets::Win32Sockets(std::shared_ptr<IRefreshNames> names) : names_(std::move(names)) {}
@@ -71,37 +80,35 @@ int Win32Sockets::hostName(char* name, int length) {
     return 0;
 }
 
-const HostEnt* Win32Sockets::Publish(const void* winsockRecord) {
-    if (winsockRecord == nullptr) {
-        return nullptr;
-    }
-    std::memcpy(&record_, winsockRecord, sizeof record_);
-    name_ = record_.h_name != nullptr ? AnsiToUtf8(record_.h_name) : std::string();
-    record_.h_name = name_.data();
-    return &record_;
+const HostEnt* Win32Sockets::Publish(const std::optional<NameAnswer>& answer) {
+    return answer ? record_.Publish(answer->canonicalName, answer->addresses) : nullptr;
 }
 
 const HostEnt* Win32Sockets::hostByName(const char* name) {
+    if (name == nullptr) {
+        WSASetLastError(WSAEFAULT);
+        return nullptr;
+    }
     // A machine of this refresh's neighbourhood shows the address it was found
     // at, line by line, whatever the resolvers would answer for its name.
-    if (names_ != nullptr && name != nullptr) {
+    if (names_ != nullptr) {
         if (auto listed = names_->Listed(name); !listed.empty()) {
-            return learntRecord_.Publish(name, listed);
+            return record_.Publish(name, listed);
         }
     }
-    if (names_ != nullptr && name != nullptr && names_->Known(name)) {
+    if (names_ != nullptr && names_->Known(name)) {
         const NameAnswer answer = names_->Resolve(name);
         if (answer.addresses.empty()) {
             WSASetLastError(WSAHOST_NOT_FOUND);
             return nullptr;
         }
-        return learntRecord_.Publish(answer.canonicalName, answer.addresses);
+        return record_.Publish(answer.canonicalName, answer.addresses);
     }
-    return Publish(gethostbyname(Utf8ToAnsi(name).c_str()));
+    return Publish(AnswerOf(gethostbyname(Utf8ToAnsi(name).c_str()), name));
 }
 
 const HostEnt* Win32Sockets::hostByAddr(const char* address, int length, int type) {
-    return Publish(gethostbyaddr(address, length, type));
+    return Publish(AnswerOf(gethostbyaddr(address, length, type), {}));
 }
 
 } // namespace vexor::win32

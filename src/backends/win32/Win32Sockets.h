@@ -11,7 +11,7 @@
 namespace vexor::win32 {
 
 // Windows Sockets 1.1. Names cross this edge in the ANSI code page; the record
-// handed out is Winsock's own with its name given in UTF-8. A name of this
+// handed out holds Winsock's answer with its name given in UTF-8. A name of this
 // refresh is answered by the refresh's names (where a source found it, or the
 // lookup begun ahead of the walk), so a machine found by WS-Discovery always
 // has its address and the names nobody answers cost one time-out together;
@@ -28,12 +28,12 @@ class Win32Sockets : public ISocketsLibrary {
     const HostEnt* hostByAddr(const char* address, int length, int type) override;
 
   private:
-    const HostEnt* Publish(const void* winsockRecord);
+    // Hands `answer` out as Winsock's record of this thread, until the next call.
+    const HostEnt* Publish(const std::optional<NameAnswer>& answer);
 
     std::shared_ptr<IRefreshNames> names_;
-    HostEnt record_{};
-    std::string name_;
-    OwnedHostRecord learntRecord_;
+    // The record handed out last; replaced by the next call.
+    OwnedHostRecord record_;
 };
 
 // Winsock's resolver (hosts file, DNS, NetBIOS): the name's IPv4 addresses and
