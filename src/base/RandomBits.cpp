@@ -8,7 +8,7 @@ namespace {
 std::mt19937_64& Generator() {
     thread_local std::mt19937_64 generator{[] {
         std::random_device entropy;
-        // The whole 64-bit state of the seed, not the 32 bits one draw gives.
+        // Seeded with 64 bits from two entropy draws, as a single draw yields only 32.
         return (std::uint64_t{entropy()} << 32) ^ entropy();
     }()};
     return generator;
